@@ -1,0 +1,72 @@
+#include "framework/sync.h"
+
+#include <chrono>
+
+namespace sib {
+namespace {
+
+// Waits on `cv` until `ready()` or the timeout; returns ready().
+template <class Ready>
+bool waitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock, std::uint32_t timeout, Ready ready) {
+  if (timeout == kInfinite) {
+    cv.wait(lock, ready);
+    return true;
+  }
+  return cv.wait_for(lock, std::chrono::milliseconds(timeout), ready);
+}
+
+}  // namespace
+
+void TOWEvent::Signal() {
+  {
+    std::lock_guard lock(FMutex);
+    FSignalled = true;
+  }
+  if (FManualReset) FChanged.notify_all();
+  else FChanged.notify_one();
+}
+
+void TOWEvent::Reset() {
+  std::lock_guard lock(FMutex);
+  FSignalled = false;
+}
+
+bool TOWEvent::WaitFor(std::uint32_t Timeout) {
+  std::unique_lock lock(FMutex);
+  if (!waitUntil(FChanged, lock, Timeout, [this] { return FSignalled; })) return false;
+  if (!FManualReset) FSignalled = false;
+  return true;
+}
+
+bool TOWMutex::Acquire(std::uint32_t Milliseconds) {
+  if (Milliseconds == kInfinite) {
+    FHandle.lock();
+    return true;
+  }
+  if (FHandle.try_lock()) return true;
+  return FHandle.try_lock_for(std::chrono::milliseconds(Milliseconds));
+}
+
+bool TOWMutex::Release() {
+  FHandle.unlock();
+  return true;
+}
+
+bool TOWSemaphore::Increment(std::int32_t ACount) {
+  {
+    std::lock_guard lock(FMutex);
+    if (ACount <= 0 || FCount > FMaximum - ACount) return false;
+    FCount += ACount;
+  }
+  FChanged.notify_all();
+  return true;
+}
+
+bool TOWSemaphore::Decrement(std::uint32_t AMilliseconds) {
+  std::unique_lock lock(FMutex);
+  if (!waitUntil(FChanged, lock, AMilliseconds, [this] { return FCount > 0; })) return false;
+  --FCount;
+  return true;
+}
+
+}  // namespace sib
