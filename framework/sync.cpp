@@ -39,16 +39,24 @@ bool TOWEvent::WaitFor(std::uint32_t Timeout) {
 }
 
 bool TOWMutex::Acquire(std::uint32_t Milliseconds) {
-  if (Milliseconds == kInfinite) {
-    FHandle.lock();
-    return true;
-  }
-  if (FHandle.try_lock()) return true;
-  return FHandle.try_lock_for(std::chrono::milliseconds(Milliseconds));
+  const auto self = std::this_thread::get_id();
+  std::unique_lock lock(FState);
+  if (FOwner != self &&
+      !waitUntil(FReleased, lock, Milliseconds, [this] { return FHolds == 0; }))
+    return false;
+  FOwner = self;
+  ++FHolds;
+  return true;
 }
 
 bool TOWMutex::Release() {
-  FHandle.unlock();
+  {
+    std::lock_guard lock(FState);
+    if (FOwner != std::this_thread::get_id() || FHolds == 0) return false;
+    if (--FHolds > 0) return true;
+    FOwner = {};
+  }
+  FReleased.notify_one();
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace sib {
 
@@ -47,7 +48,8 @@ class TOWEvent {
   std::condition_variable FChanged;
 };
 
-// A recursive mutex with timed waits. It is always created unowned.
+// A recursive mutex with timed waits. It is always created unowned. Built on a plain mutex and a
+// condition variable rather than a timed mutex, whose timed waits the thread sanitizer cannot follow.
 class TOWMutex {
  public:
   TOWMutex() = default;
@@ -55,12 +57,15 @@ class TOWMutex {
 
   // False only when the wait timed out.
   bool Acquire(std::uint32_t Milliseconds);
-  // Releases one hold; the calling thread must hold the mutex.
+  // Releases one hold; false when the calling thread holds none.
   bool Release();
 
  private:
   std::string FName;
-  std::recursive_timed_mutex FHandle;
+  std::mutex FState;
+  std::condition_variable FReleased;
+  std::thread::id FOwner;
+  std::uint32_t FHolds = 0;
 };
 
 class TOWSemaphore {
