@@ -56,7 +56,7 @@ class TOWDestroyLock : public Implements<IOWDestroyLock> {
 };
 
 // Ends a use.
-class TOWDestroyLockSection : public Implements<IOWDestroyLockSection> {
+class TOWDestroyLockSection : public Implements<IOWDestroyLockSection>, public Recycled<TOWDestroyLockSection> {
  public:
   explicit TOWDestroyLockSection(TOWDestroyLock* ALock) : FLock(ALock) {}
   ~TOWDestroyLockSection() override { FLock->Instance()->FLockCounter.fetch_sub(1, std::memory_order_acq_rel); }

@@ -42,10 +42,12 @@ bool TOWLock::TryAcquireLocked(std::uint32_t timeoutMs) {
     return true;
   }
   if (FInStopCount > 0) return false;
-  FIntLockSection.Leave();
-  const bool acquired = FLockMutex.Acquire(timeoutMs);
-  FIntLockSection.Enter();
-  if (!acquired) return false;
+  if (!FLockMutex.TryAcquire()) {
+    FIntLockSection.Leave();
+    const bool acquired = FLockMutex.Acquire(timeoutMs);
+    FIntLockSection.Enter();
+    if (!acquired) return false;
+  }
   FOwningThread = std::this_thread::get_id();
   ++FCountLocks;
   return true;

@@ -13,6 +13,7 @@
 
 #include "framework/sync.h"
 #include "platform/core/interface.h"
+#include "platform/core/recycled.h"
 
 namespace sib {
 
@@ -83,7 +84,7 @@ class TOWLockSection : public Implements<IOWLockSection> {};
 
 // Read and write sections: acquire on construction (or are let through during a stop), end on
 // destruction. `ASlaveLock` is the secondary lock given up after 20 failed tries; it may be null.
-class TOWSimpleReadLockSection : public TOWLockSection {
+class TOWSimpleReadLockSection : public TOWLockSection, public Recycled<TOWSimpleReadLockSection> {
  public:
   TOWSimpleReadLockSection(TOWLock* AOwner, IOWLock* ASlaveLock);
   ~TOWSimpleReadLockSection() override;
@@ -105,7 +106,7 @@ class TOWSimpleLockSection : public TOWLockSection {
   TOWLock* FOwner;
 };
 
-class TOWSimpleWriteLockSection : public TOWSimpleLockSection {
+class TOWSimpleWriteLockSection : public TOWSimpleLockSection, public Recycled<TOWSimpleWriteLockSection> {
  public:
   TOWSimpleWriteLockSection(TOWLock* AOwner, IOWLock* ASlaveLock);
   ~TOWSimpleWriteLockSection() override;
@@ -116,13 +117,13 @@ class TOWSimpleWriteLockSection : public TOWSimpleLockSection {
   bool FLocked = false;
 };
 
-class TOWSimpleStopLockSection : public TOWSimpleLockSection {
+class TOWSimpleStopLockSection : public TOWSimpleLockSection, public Recycled<TOWSimpleStopLockSection> {
  public:
   explicit TOWSimpleStopLockSection(TOWLock* AOwner);
   ~TOWSimpleStopLockSection() override;
 };
 
-class TOWSimpleUnlockSection : public TOWSimpleLockSection {
+class TOWSimpleUnlockSection : public TOWSimpleLockSection, public Recycled<TOWSimpleUnlockSection> {
  public:
   explicit TOWSimpleUnlockSection(TOWLock* AOwner);
   ~TOWSimpleUnlockSection() override;

@@ -38,25 +38,39 @@ bool TOWEvent::WaitFor(std::uint32_t Timeout) {
   return true;
 }
 
+bool TOWMutex::TryAcquire() {
+  const auto self = std::this_thread::get_id();
+  std::lock_guard lock(FState);
+  if (FHolds != 0 && FOwner != self) return false;
+  FOwner = self;
+  ++FHolds;
+  return true;
+}
+
 bool TOWMutex::Acquire(std::uint32_t Milliseconds) {
   const auto self = std::this_thread::get_id();
   std::unique_lock lock(FState);
-  if (FOwner != self &&
-      !waitUntil(FReleased, lock, Milliseconds, [this] { return FHolds == 0; }))
-    return false;
+  if (FHolds != 0 && FOwner != self) {
+    ++FWaiters;
+    const bool freed = waitUntil(FReleased, lock, Milliseconds, [this] { return FHolds == 0; });
+    --FWaiters;
+    if (!freed) return false;
+  }
   FOwner = self;
   ++FHolds;
   return true;
 }
 
 bool TOWMutex::Release() {
+  bool wake = false;
   {
     std::lock_guard lock(FState);
     if (FOwner != std::this_thread::get_id() || FHolds == 0) return false;
     if (--FHolds > 0) return true;
     FOwner = {};
+    wake = FWaiters > 0;
   }
-  FReleased.notify_one();
+  if (wake) FReleased.notify_one();
   return true;
 }
 

@@ -57,6 +57,8 @@ class TOWMutex {
 
   // False only when the wait timed out.
   bool Acquire(std::uint32_t Milliseconds);
+  // Acquire(0) without touching the condition variable: the uncontended path of the component lock.
+  bool TryAcquire();
   // Releases one hold; false when the calling thread holds none.
   bool Release();
 
@@ -66,6 +68,7 @@ class TOWMutex {
   std::condition_variable FReleased;
   std::thread::id FOwner;
   std::uint32_t FHolds = 0;
+  std::uint32_t FWaiters = 0;
 };
 
 class TOWSemaphore {

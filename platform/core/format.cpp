@@ -74,13 +74,16 @@ std::string tidyExponent(std::string text) {
   return text.substr(0, e + 1) + sign + text.substr(digits);
 }
 
-std::string withThousands(std::string fixed) {
-  const bool negative = !fixed.empty() && fixed[0] == '-';
+std::string withThousands(const std::string& fixed) {
+  const std::size_t begin = !fixed.empty() && fixed[0] == '-' ? 1 : 0;
   const auto dot = fixed.find('.');
-  std::size_t end = dot == std::string::npos ? fixed.size() : dot;
-  const std::size_t begin = negative ? 1 : 0;
-  for (std::size_t i = end; i > begin + 3; i -= 3) fixed.insert(i - 3, ",");
-  return fixed;
+  const std::size_t end = dot == std::string::npos ? fixed.size() : dot;
+  std::string out = fixed.substr(0, begin);
+  for (std::size_t i = begin; i < end; ++i) {
+    if (i > begin && (end - i) % 3 == 0) out += ',';
+    out += fixed[i];
+  }
+  return out + fixed.substr(end);
 }
 
 std::string floatText(const FormatArg::Value& v, const Directive& d, std::string_view format) {
