@@ -30,11 +30,14 @@
 #include <type_traits>
 
 #include "framework/lock.h"
+#include "platform/components/type_info.h"
 
 namespace sib {
 
 enum class TSLClockSource : std::uint8_t { csInternal, csExternal };
+SIB_ENUM_NAMES(TSLClockSource, csInternal, csExternal)
 enum class TSLSynchronizeType : std::uint8_t { stNone, stSingleBuffer, stQueue };
+SIB_ENUM_NAMES(TSLSynchronizeType, stNone, stSingleBuffer, stQueue)
 
 // A callback without parameters bound to an object: code plus object, copied freely, never
 // allocating. Assigned when its code is set.
