@@ -59,7 +59,7 @@ std::vector<HostileCase> hostileCases() {
   // Full-scale samples and delta, and nibbles that push the prediction hardest.
   const Bytes extremeMsBlock =
       withBytes(Bytes(512, 0x88), 0, {0, 0, 0xFF, 0x7F, 0xFF, 0x7F, 0, 0x80, 0, 0x80, 0, 0x80, 0, 0x80});
-  std::vector<Chunk> chunks(3000, Chunk{"junk", {}});
+  std::vector<Chunk> chunks(500, Chunk{"junk", {}});
   chunks.push_back({"fmt ", kPcm});
   chunks.push_back({"data", kFrames});
 
@@ -89,7 +89,7 @@ std::vector<HostileCase> hostileCases() {
       {"OddData", riffWave({{"fmt ", kPcm}, {"data", Bytes(403)}}), kMediaOk, 100},
       {"RepeatedChunks", riffWave({{"fmt ", kPcm}, {"fmt ", Bytes(3)}, {"data", kFrames}, {"data", Bytes(8)}}), kMediaOk,
        100},
-      {"ThousandsOfEmptyChunks", riffWave(chunks), kMediaOk, 100},
+      {"HundredsOfEmptyChunks", riffWave(chunks), kMediaOk, 100},
       {"ZeroChannels", riffWave({{"fmt ", formatRecord(1, 0, 8000, 32000, 4, 16)}, {"data", kFrames}}),
        kMediaNoAudioStream},
       {"AbsurdChannels", riffWave({{"fmt ", formatRecord(1, 65535, 8000, 32000, 4, 16)}, {"data", kFrames}}),
@@ -204,7 +204,9 @@ TEST_P(WaveHostileTest, FileOnDiskEndsLikeTheBytesInMemory) {
   if (result == kMediaOk) result = file->getAudioStream(stream);
   EXPECT_EQ(result, row.stream);
 
-  if (const char* corpus = std::getenv("SIB_WAVE_CORPUS_DIR")) writeFile(std::string(corpus) + "/" + row.name + ".wav", row.file);
+  // Seeds are kept small: the fuzzer's inputs are no longer than its largest seed.
+  const char* corpus = std::getenv("SIB_WAVE_CORPUS_DIR");
+  if (corpus && row.file.size() <= 16384) writeFile(std::string(corpus) + "/" + row.name + ".wav", row.file);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, WaveHostileTest, ::testing::ValuesIn(hostileCases()),
