@@ -248,12 +248,13 @@ GlobalRoots& globalRoots() {
 
 }  // namespace
 
-void RegisterGlobalRoot(TComponent* root) {
-  if (!root || root->globalRoot_) return;
+bool RegisterGlobalRoot(TComponent* root) {
+  if (!root || root->globalRoot_) return false;
   GlobalRoots& g = globalRoots();
   std::lock_guard lock(g.mutex);
   g.roots.push_back(root);
   root->globalRoot_ = true;
+  return true;
 }
 
 void UnregisterGlobalRoot(TComponent* root) {

@@ -154,7 +154,7 @@ class TComponent : public TPersistent {
   void Destroying();
 
  private:
-  friend void RegisterGlobalRoot(TComponent* root);
+  friend bool RegisterGlobalRoot(TComponent* root);
   friend void UnregisterGlobalRoot(TComponent* root);
 
   void SetReference(bool Enable);
@@ -197,7 +197,8 @@ TComponentPtr<> CreateComponentOfClass(const TClassInfo& componentClass, TCompon
 
 // Roots that loaded a description, by name: how references to other roots are resolved and how a
 // loaded root finds a free name. A root is removed when it is destroyed.
-void RegisterGlobalRoot(TComponent* root);
+// RegisterGlobalRoot answers false when the root was registered already.
+bool RegisterGlobalRoot(TComponent* root);
 void UnregisterGlobalRoot(TComponent* root);
 TComponent* FindGlobalComponent(std::string_view name);
 
