@@ -242,13 +242,16 @@ std::unique_ptr<const BlockCodec> makeG711(const WaveFormatFields& f) {
 
 // ---- IEEE float ---------------------------------------------------------------------------------
 // Full scale ±1.0 maps to ±32768: each value is scaled, clipped to the 16-bit range and rounded to
-// the nearest integer, halves to even (the processor's default rounding). NaN becomes 0.
+// the nearest integer, halves to even. NaN becomes 0.
 
 inline int floatToSample(double value) {
   double scaled = value * 32768.0;
-  if (scaled != scaled) scaled = 0.0;
-  scaled = std::clamp(scaled, -32768.0, 32767.0);
-  return static_cast<int>(std::lrint(scaled));
+  scaled = scaled == scaled ? scaled : 0.0;
+  scaled = std::min(std::max(scaled, -32768.0), 32767.0);
+  // Adding 1.5 * 2^52 leaves no bits below the units, so the sum is rounded to an integer in the
+  // default rounding mode (to nearest, halves to even) without a library call.
+  constexpr double kRoundingShift = 6755399441055744.0;
+  return static_cast<int>((scaled + kRoundingShift) - kRoundingShift);
 }
 
 template <int Bytes>
