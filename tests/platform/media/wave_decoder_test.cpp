@@ -107,10 +107,8 @@ TEST(WaveDecoderTest, EveryG711CodeExpandsAsSoxExpandsIt) {
 TEST(WaveDecoderTest, ExtensibleFloatDecodesLikePlainFloat) {
   TempDir dir;
   ASSERT_TRUE(sox("-n -r 22050 -c 2 -e floating-point -b 32 " + dir.file("plain.wav") + " " + kNoiseAndSweep));
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> plain;
-  ASSERT_EQ(WaveFile::open(dir.file("plain.wav"), file), kMediaOk);
-  ASSERT_EQ(file->getAudioStream(plain), kMediaOk);
+  const auto plain = openFileStream(dir.file("plain.wav"));
+  ASSERT_TRUE(plain);
   ASSERT_EQ(plain->formatFields().wFormatTag, kWaveFormatIeeeFloat);
 
   Bytes data(std::size_t{plain->info().dwLength} * 8);

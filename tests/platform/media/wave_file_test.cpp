@@ -21,22 +21,13 @@ Bytes stereoFrames(int count) {
   return data;
 }
 
-std::unique_ptr<WaveStream> openStream(const Bytes& bytes, MediaResult* result = nullptr) {
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  MediaResult r = WaveFile::openMemory(bytes, file);
-  if (r == kMediaOk) r = file->getAudioStream(stream);
-  if (result) *result = r;
-  return stream;
-}
-
 std::int16_t sampleAt(const Bytes& buffer, std::size_t index) {
   return static_cast<std::int16_t>(buffer[2 * index] | (buffer[2 * index + 1] << 8));
 }
 
 TEST(WaveFileTest, StreamInfoCountsBlocksOfTheStoredFormat) {
   const Bytes format = pcmFormat(2, 44100, 16);
-  auto stream = openStream(riffWave({{"fmt ", format}, {"data", stereoFrames(5000)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", format}, {"data", stereoFrames(5000)}}));
   ASSERT_TRUE(stream);
   const WaveStreamInfo& info = stream->info();
   EXPECT_EQ(info.dwScale, 4u);
@@ -49,7 +40,7 @@ TEST(WaveFileTest, StreamInfoCountsBlocksOfTheStoredFormat) {
 
 TEST(WaveFileTest, FormatIsTheStoredChunkExactlyWhateverItsSize) {
   const Bytes extensible = extensibleFormat(kWaveFormatPcm, 2, 48000, 24, 20);
-  auto stream = openStream(riffWave({{"fmt ", extensible}, {"data", Bytes(60)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", extensible}, {"data", Bytes(60)}}));
   ASSERT_TRUE(stream);
   EXPECT_EQ(Bytes(stream->format().begin(), stream->format().end()), extensible);
   EXPECT_EQ(stream->formatFields().wValidBitsPerSample, 20);
@@ -59,19 +50,19 @@ TEST(WaveFileTest, FormatIsTheStoredChunkExactlyWhateverItsSize) {
 TEST(WaveFileTest, PartialLastBlockIsNotCounted) {
   Bytes data = stereoFrames(10);
   data.resize(data.size() + 3);
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", data}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", data}}));
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->info().dwLength, 10u);
 }
 
 TEST(WaveFileTest, DataChunkLongerThanTheFileIsMeasuredToTheEnd) {
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(7), 4000}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(7), 4000}}));
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->info().dwLength, 7u);
 }
 
 TEST(WaveFileTest, ReadIsLimitedByTheBufferAndTheLength) {
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(5000)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(5000)}}));
   ASSERT_TRUE(stream);
   Bytes buffer(1024 * 4);
   std::int32_t bytes = -1, samples = -1;
@@ -95,7 +86,7 @@ TEST(WaveFileTest, ReadIsLimitedByTheBufferAndTheLength) {
 }
 
 TEST(WaveFileTest, ReadWithoutBufferReportsTheSizeItWouldNeed) {
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(50)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(50)}}));
   ASSERT_TRUE(stream);
   std::int32_t bytes = 0, samples = 0;
   ASSERT_EQ(stream->read(40, 1000, nullptr, 0, &bytes, &samples), kMediaOk);
@@ -104,7 +95,7 @@ TEST(WaveFileTest, ReadWithoutBufferReportsTheSizeItWouldNeed) {
 }
 
 TEST(WaveFileTest, NegativeArgumentsAreRejected) {
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(50)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(50)}}));
   ASSERT_TRUE(stream);
   Bytes buffer(64);
   EXPECT_EQ(stream->read(-1, 4, buffer.data(), 64, nullptr, nullptr), kMediaInvalidParameter);
@@ -121,7 +112,7 @@ TEST(WaveFileTest, ChunksMayComeInAnyOrderWithPaddedOddSizes) {
            {{"data", frames}, junk, {"fmt ", pcmFormat(2, 8000, 16)}},
            {{"fmt ", pcmFormat(2, 8000, 16)}, junk, {"data", frames}, list},
        }) {
-    auto stream = openStream(riffWave(chunks));
+    auto stream = openMemoryStream(riffWave(chunks));
     ASSERT_TRUE(stream);
     Bytes buffer(frames.size());
     std::int32_t bytes = 0;
@@ -132,7 +123,7 @@ TEST(WaveFileTest, ChunksMayComeInAnyOrderWithPaddedOddSizes) {
 
 TEST(WaveFileTest, FirstOfRepeatedChunksCounts) {
   const Bytes first = stereoFrames(4);
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)},
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 8000, 16)},
                                      {"data", first},
                                      {"fmt ", pcmFormat(1, 22050, 8)},
                                      {"data", Bytes(100, 0x55)}}));
@@ -142,7 +133,7 @@ TEST(WaveFileTest, FirstOfRepeatedChunksCounts) {
 }
 
 TEST(WaveFileTest, SampleAndTimeConvertThroughMilliseconds) {
-  auto stream = openStream(riffWave({{"fmt ", pcmFormat(2, 44100, 16)}, {"data", stereoFrames(4)}}));
+  auto stream = openMemoryStream(riffWave({{"fmt ", pcmFormat(2, 44100, 16)}, {"data", stereoFrames(4)}}));
   ASSERT_TRUE(stream);
   EXPECT_EQ(stream->sampleToTime(44100), 1000);
   EXPECT_EQ(stream->sampleToTime(44099), 999);
@@ -180,17 +171,14 @@ TEST(WaveFileTest, FileReadsMatchMemoryReadsAndOutliveTheFileObject) {
   TempDir dir;
   const Bytes bytes = riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(300)}});
   writeFile(dir.file("a.wav"), bytes);
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  ASSERT_EQ(WaveFile::open(dir.file("a.wav"), file), kMediaOk);
-  ASSERT_EQ(file->getAudioStream(stream), kMediaOk);
-  file.reset();
+  const auto stream = openFileStream(dir.file("a.wav"));
+  ASSERT_TRUE(stream);
 
   Bytes fromFile(256 * 4), fromMemory(256 * 4);
   std::int32_t samples = 0;
   ASSERT_EQ(stream->read(44, 256, fromFile.data(), 1024, nullptr, &samples), kMediaOk);
   EXPECT_EQ(samples, 256);
-  ASSERT_EQ(openStream(bytes)->read(44, 256, fromMemory.data(), 1024, nullptr, nullptr), kMediaOk);
+  ASSERT_EQ(openMemoryStream(bytes)->read(44, 256, fromMemory.data(), 1024, nullptr, nullptr), kMediaOk);
   EXPECT_EQ(fromFile, fromMemory);
 }
 
@@ -198,10 +186,8 @@ TEST(WaveFileTest, FileTruncatedAfterOpenGivesAShortReadOfWholeBlocks) {
   TempDir dir;
   const Bytes bytes = riffWave({{"fmt ", pcmFormat(2, 8000, 16)}, {"data", stereoFrames(300)}});
   writeFile(dir.file("a.wav"), bytes);
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  ASSERT_EQ(WaveFile::open(dir.file("a.wav"), file), kMediaOk);
-  ASSERT_EQ(file->getAudioStream(stream), kMediaOk);
+  const auto stream = openFileStream(dir.file("a.wav"));
+  ASSERT_TRUE(stream);
   ASSERT_EQ(stream->info().dwLength, 300u);
 
   std::filesystem::resize_file(dir.file("a.wav"), bytes.size() - 4 * 100 - 2);  // 99.5 frames fewer

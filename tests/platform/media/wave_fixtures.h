@@ -157,11 +157,30 @@ inline bool sox(const std::string& arguments) {
   return std::system(command.c_str()) == 0;
 }
 
+// The audio stream of a file on disk or in memory, or null with the failing result in `result`.
+// The file object is gone by then: the stream keeps what it needs.
+inline std::unique_ptr<WaveStream> openStream(MediaResult opened, const std::unique_ptr<WaveFile>& file,
+                                              MediaResult* result) {
+  std::unique_ptr<WaveStream> stream;
+  if (opened == kMediaOk) opened = file->getAudioStream(stream);
+  if (result) *result = opened;
+  return stream;
+}
+inline std::unique_ptr<WaveStream> openFileStream(const std::string& path, MediaResult* result = nullptr) {
+  std::unique_ptr<WaveFile> file;
+  const MediaResult opened = WaveFile::open(path, file);
+  return openStream(opened, file, result);
+}
+inline std::unique_ptr<WaveStream> openMemoryStream(const Bytes& bytes, MediaResult* result = nullptr) {
+  std::unique_ptr<WaveFile> file;
+  const MediaResult opened = WaveFile::openMemory(bytes, file);
+  return openStream(opened, file, result);
+}
+
 // Every sample of a 16-bit PCM wave file, read through WaveFile.
 inline std::vector<std::int16_t> readPcm16(const std::string& path) {
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  if (WaveFile::open(path, file) != kMediaOk || file->getAudioStream(stream) != kMediaOk) return {};
+  const std::unique_ptr<WaveStream> stream = openFileStream(path);
+  if (!stream) return {};
   const WaveStreamInfo& info = stream->info();
   std::vector<std::int16_t> samples(std::size_t{info.dwLength} * info.dwSampleSize / 2);
   std::int32_t bytes = 0;
@@ -224,13 +243,9 @@ inline DecodeRun decodeStream(const WaveStream& stream, std::int32_t blocksPerRe
 }
 
 inline DecodeRun decodeFile(const std::string& path, std::int32_t blocksPerRead = 8) {
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
   DecodeRun run;
-  run.openResult = WaveFile::open(path, file);
-  if (run.openResult == kMediaOk) run.openResult = file->getAudioStream(stream);
-  if (run.openResult != kMediaOk) return run;
-  return decodeStream(*stream, blocksPerRead);
+  const std::unique_ptr<WaveStream> stream = openFileStream(path, &run.openResult);
+  return stream ? decodeStream(*stream, blocksPerRead) : run;
 }
 
 }  // namespace sib::test

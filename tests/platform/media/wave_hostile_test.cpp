@@ -170,10 +170,8 @@ class WaveHostileTest : public ::testing::TestWithParam<HostileCase> {};
 
 TEST_P(WaveHostileTest, EndsInAClearCodeOrAShortRead) {
   const HostileCase& row = GetParam();
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  MediaResult result = WaveFile::openMemory(row.file, file);
-  if (result == kMediaOk) result = file->getAudioStream(stream);
+  MediaResult result = kMediaOk;
+  const auto stream = openMemoryStream(row.file, &result);
   ASSERT_EQ(result, row.stream);
   if (!stream) return;
   EXPECT_EQ(stream->info().dwLength, row.length);
@@ -198,10 +196,8 @@ TEST_P(WaveHostileTest, FileOnDiskEndsLikeTheBytesInMemory) {
   const HostileCase& row = GetParam();
   TempDir dir;
   writeFile(dir.file("hostile.wav"), row.file);
-  std::unique_ptr<WaveFile> file;
-  std::unique_ptr<WaveStream> stream;
-  MediaResult result = WaveFile::open(dir.file("hostile.wav"), file);
-  if (result == kMediaOk) result = file->getAudioStream(stream);
+  MediaResult result = kMediaOk;
+  openFileStream(dir.file("hostile.wav"), &result);
   EXPECT_EQ(result, row.stream);
 
   // Seeds are kept small: the fuzzer's inputs are no longer than its largest seed.
