@@ -107,6 +107,16 @@ class TTestItem : public TCollectionItem {
         prop("Target", &TTestItem::FTarget),
     };
   }
+
+  void Assign(TPersistent* Source) override {
+    if (auto* other = dynamic_cast<TTestItem*>(Source)) {
+      FCaption = other->FCaption;
+      FWidth = other->FWidth;
+      FTarget = other->FTarget;
+      return;
+    }
+    TCollectionItem::Assign(Source);
+  }
 };
 
 class TTestComponent : public TComponent {
