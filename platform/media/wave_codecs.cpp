@@ -32,6 +32,31 @@ constexpr std::array<int, kImaMaxStepIndex + 1> kImaStepTable = {
     9493,  10442, 11487, 12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 constexpr std::array<int, 16> kImaIndexAdjust = {-1, -1, -1, -1, 2, 4, 6, 8, -1, -1, -1, -1, 2, 4, 6, 8};
 
+// For every step index and nibble: the signed difference it adds and the step index that follows.
+struct ImaTransition {
+  std::int32_t difference;
+  std::int32_t nextIndex;
+};
+using ImaTransitionTable = std::array<std::array<ImaTransition, 16>, kImaMaxStepIndex + 1>;
+
+ImaTransitionTable makeImaTransitions() {
+  ImaTransitionTable table{};
+  for (int index = 0; index <= kImaMaxStepIndex; ++index) {
+    const int step = kImaStepTable[index];
+    for (unsigned nibble = 0; nibble < 16; ++nibble) {
+      int difference = step >> 3;
+      if (nibble & 4) difference += step;
+      if (nibble & 2) difference += step >> 1;
+      if (nibble & 1) difference += step >> 2;
+      table[index][nibble] = {nibble & 8 ? -difference : difference,
+                              std::clamp(index + kImaIndexAdjust[nibble], 0, kImaMaxStepIndex)};
+    }
+  }
+  return table;
+}
+
+const ImaTransitionTable kImaTransitions = makeImaTransitions();
+
 class ImaAdpcmCodec final : public BlockCodec {
  public:
   using BlockCodec::BlockCodec;
@@ -75,14 +100,9 @@ class ImaAdpcmCodec final : public BlockCodec {
   }
 
   static int next(int predictor, int& index, unsigned nibble) {
-    const int step = kImaStepTable[index];
-    int difference = step >> 3;
-    if (nibble & 4) difference += step;
-    if (nibble & 2) difference += step >> 1;
-    if (nibble & 1) difference += step >> 2;
-    predictor = clampToInt16(nibble & 8 ? predictor - difference : predictor + difference);
-    index = std::clamp(index + kImaIndexAdjust[nibble], 0, kImaMaxStepIndex);
-    return predictor;
+    const ImaTransition& t = kImaTransitions[static_cast<std::size_t>(index)][nibble];
+    index = t.nextIndex;
+    return std::clamp(predictor + t.difference, -32768, 32767);
   }
 };
 
@@ -150,12 +170,16 @@ class MsAdpcmCodec final : public BlockCodec {
     const std::uint8_t* data = block + 7 * ch;
     const std::uint32_t nibbles = (framesPerBlock() - 2) * ch;
     unsigned c = 0;
-    for (std::uint32_t n = 0; n < nibbles; ++n, out += 2) {
-      const unsigned byte = data[n / 2];
-      const unsigned nibble = (n & 1) ? (byte & 0x0F) : (byte >> 4);
+    auto decodeNibble = [&](unsigned nibble) {
       storeSample(out, next(states[c], nibble));
+      out += 2;
       if (++c == ch) c = 0;
+    };
+    for (std::uint32_t n = 0; n + 1 < nibbles; n += 2, ++data) {
+      decodeNibble(*data >> 4);
+      decodeNibble(*data & 0x0F);
     }
+    if (nibbles % 2 == 1) decodeNibble(*data >> 4);
     return true;
   }
 
