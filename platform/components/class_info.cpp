@@ -145,7 +145,9 @@ void throwWrongSignature(const TPropInfo& prop, const TMethodInfo& method) {
 // --- TPropDecl, TFieldInfo ------------------------------------------------------------------------
 
 TPropDecl TPropDecl::type(const TTypeInfo& info) && {
-  if (info.Kind != info_->Kind())
+  const TTypeInfo& deduced = info_->PropType();
+  const bool widerRange = info.Kind == tkInteger && (info.MinValue < deduced.MinValue || info.MaxValue > deduced.MaxValue);
+  if (info.Kind != deduced.Kind || widerRange)
     throw EInvalidOperation("Type " + info.Name + " does not suit property " + info_->Name());
   info_->type_ = &info;
   return std::move(*this);

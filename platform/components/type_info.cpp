@@ -5,11 +5,20 @@
 
 namespace sib {
 
-TTypeInfo TTypeInfo::Integer(std::string name, std::int64_t minValue, std::int64_t maxValue,
-                             std::vector<TIdentMapEntry> idents) {
+namespace {
+
+TTypeInfo named(std::string name, TTypeKind kind) {
   TTypeInfo t;
   t.Name = std::move(name);
-  t.Kind = tkInteger;
+  t.Kind = kind;
+  return t;
+}
+
+}  // namespace
+
+TTypeInfo TTypeInfo::Integer(std::string name, std::int64_t minValue, std::int64_t maxValue,
+                             std::vector<TIdentMapEntry> idents) {
+  TTypeInfo t = named(std::move(name), tkInteger);
   t.MinValue = minValue;
   t.MaxValue = maxValue;
   t.Idents = std::move(idents);
@@ -17,9 +26,7 @@ TTypeInfo TTypeInfo::Integer(std::string name, std::int64_t minValue, std::int64
 }
 
 TTypeInfo TTypeInfo::Enumeration(std::string name, std::vector<std::string> names) {
-  TTypeInfo t;
-  t.Name = std::move(name);
-  t.Kind = tkEnumeration;
+  TTypeInfo t = named(std::move(name), tkEnumeration);
   t.MinValue = 0;
   t.MaxValue = static_cast<std::int64_t>(names.size()) - 1;
   t.EnumNames = std::move(names);
@@ -44,42 +51,26 @@ TTypeInfo TTypeInfo::EnumerationFromList(std::string name, std::string_view comm
 TTypeInfo TTypeInfo::Set(std::string name, const TTypeInfo& elementType) {
   if (elementType.Kind != tkEnumeration || elementType.EnumNames.size() > 64)
     throw EInvalidOperation("A set needs an enumeration of at most 64 values: " + name);
-  TTypeInfo t;
-  t.Name = std::move(name);
-  t.Kind = tkSet;
+  TTypeInfo t = named(std::move(name), tkSet);
   t.ElementType = &elementType;
   return t;
 }
 
 TTypeInfo TTypeInfo::Float(std::string name, TFloatType floatType) {
-  TTypeInfo t;
-  t.Name = std::move(name);
-  t.Kind = tkFloat;
+  TTypeInfo t = named(std::move(name), tkFloat);
   t.FloatType = floatType;
   return t;
 }
 
-TTypeInfo TTypeInfo::String(std::string name) {
-  TTypeInfo t;
-  t.Name = std::move(name);
-  t.Kind = tkString;
-  return t;
-}
+TTypeInfo TTypeInfo::String(std::string name) { return named(std::move(name), tkString); }
 
 TTypeInfo TTypeInfo::Class(const TClassInfo& classType) {
-  TTypeInfo t;
-  t.Name = classType.ClassName();
-  t.Kind = tkClass;
+  TTypeInfo t = named(classType.ClassName(), tkClass);
   t.ClassType = &classType;
   return t;
 }
 
-TTypeInfo TTypeInfo::Method(std::string name) {
-  TTypeInfo t;
-  t.Name = std::move(name);
-  t.Kind = tkMethod;
-  return t;
-}
+TTypeInfo TTypeInfo::Method(std::string name) { return named(std::move(name), tkMethod); }
 
 int TTypeInfo::EnumValue(std::string_view name) const {
   for (std::size_t i = 0; i < EnumNames.size(); ++i)

@@ -191,6 +191,16 @@ TEST(ClassInfoTest, RegisteredComponentClassesCreateComponentsThroughTheirFactor
   EXPECT_THROW(CreateComponentOfClass(TTestFont::StaticClass(), owner.get()), EInvalidOperation);
 }
 
+TEST(ClassInfoTest, ATypeOfAnotherKindOrAWiderRangeIsRefused) {
+  struct TSmall : TObject {
+    std::uint8_t FValue = 0;
+    double FRatio = 0;
+  };
+  EXPECT_THROW(prop("Value", &TSmall::FValue).type(colorType()), EInvalidOperation);
+  EXPECT_THROW(prop("Ratio", &TSmall::FRatio).type(colorType()), EInvalidOperation);
+  EXPECT_NO_THROW(prop("Ratio", &TSmall::FRatio).type(timeType()));
+}
+
 enum TGappy : std::uint8_t { gpA = 0, gpB = 2 };
 SIB_ENUM_NAMES(TGappy, gpA, gpB)
 
