@@ -333,6 +333,17 @@ TOWNotifyResult TOWPin::NotifyState(TOWBasicPin* APin, IOWNotifyOperation* Opera
   return {};
 }
 
+void TOWPin::StateJoined() {
+  TOWStateDispatcher* hub = GetDispatcher();
+  if (!hub) return;
+  if (GetPinType() == ptSource) {
+    OperationRef operation = newOperation<TOWNotifyOperation>();
+    NotifyState(nullptr, operation.get(), TOWNotifyState{nsNewLink});
+  } else {
+    hub->Resynchronise(this);
+  }
+}
+
 void TOWPin::ResolvePlaceholders() { OWResolvePlaceholders(this); }
 
 // ---- TOWStreamPin ---------------------------------------------------------------------------------

@@ -263,6 +263,8 @@ class TOWPin : public TOWBasicPin {
   bool IsDesigning() const override;
   TOWConnectionType FindTypeTo(TOWBasicPin* AOtherPin, bool AUseConverters) override;
   TOWNotifyResult NotifyState(TOWBasicPin* APin, IOWNotifyOperation* Operation, TOWNotifyState State) override;
+  // After joining a hub: a source announces itself to the hub; any other pin is brought up to date.
+  void StateJoined() override;
   TOWSubmit GetSubmitFunction(const TGUID& ID) override;
   virtual TGUID GetPrimaryConnectionID();
   void ResolvePlaceholders() override;

@@ -404,11 +404,6 @@ void TOWStatePin::DisconnectFrom(TOWBasicPin* AOtherPin) {
   if (AOtherPin && FDispatcher && AOtherPin->GetDispatcher() == FDispatcher) LeaveState();
 }
 
-void TOWStatePin::StateJoined() {
-  TOWStateDispatcher* hub = GetDispatcher();
-  if (hub) hub->Resynchronise(this);
-}
-
 TOWNotifyResult TOWStatePin::Notify(IOWNotifyOperation* Operation) { return NotifyState(nullptr, Operation, {}); }
 
 std::size_t TOWStatePin::PinCount() {

@@ -108,7 +108,6 @@ class TOWStatePin : public TOWPin {
   void DisconnectFrom(TOWBasicPin* AOtherPin) override;
   bool IsConnected() override { return IsStateConnected(); }
   bool IsConnectedTo(TOWBasicPin* AOtherPin) override { return IsConnectedByStateTo(AOtherPin); }
-  void StateJoined() override;
   // Delivers to the other members of the hub.
   TOWNotifyResult Notify(IOWNotifyOperation* Operation) override;
   using TOWBasicPin::Notify;
