@@ -18,8 +18,7 @@ void TOWExtCollection::Update(TCollectionItem* Item) {
 TLPCollection::TLPCollection(TPersistent* AOwner, RefPtr<ILPLock> ALock, const TClassInfo& ItemClass)
     : TOWExtCollection(AOwner, ItemClass), FLock(std::move(ALock)) {}
 
-TLPCollection::TLPCollection(TPersistent* AOwner, const TClassInfo& ItemClass)
-    : TOWExtCollection(AOwner, ItemClass) {
+TLPCollection::TLPCollection(TPersistent* AOwner, const TClassInfo& ItemClass) : TOWExtCollection(AOwner, ItemClass) {
   ILPLock* ownerLock = OwnerLockOf(AOwner);
   if (!ownerLock) throw Exception("Calling TLPPersistent.Create without lock!");
   FLock = TLPLock::CreateCopy(*ownerLock, TLPPropUpdateFunc(this, &TLPCollection::PropertyChanged));
@@ -48,8 +47,10 @@ TLPCollectionItem::TLPCollectionItem(TCollection* Collection)
 
 void TLPCollectionItem::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TLPCollectionItem*>(ASource)) CopyPublishedProperties(this, source, true);
-  else TOWExtCollectionItem::Assign(ASource);
+  if (auto* source = dynamic_cast<TLPCollectionItem*>(ASource))
+    CopyPublishedProperties(this, source, true);
+  else
+    TOWExtCollectionItem::Assign(ASource);
 }
 
 }  // namespace sib

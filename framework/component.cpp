@@ -89,8 +89,10 @@ void TLPComponent::Loaded() {
 
 void TLPComponent::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TLPComponent*>(ASource)) CopyPublishedProperties(this, source, true);
-  else TComponent::Assign(ASource);
+  if (auto* source = dynamic_cast<TLPComponent*>(ASource))
+    CopyPublishedProperties(this, source, true);
+  else
+    TComponent::Assign(ASource);
 }
 
 void TLPComponent::DefineProperties(TFiler& Filer) {
@@ -110,8 +112,10 @@ TLPPersistent::TLPPersistent(TPersistent* AOwnerProperty, ILPLock& ALock)
 
 void TLPPersistent::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
-  if (auto* source = dynamic_cast<TLPPersistent*>(ASource)) CopyPublishedProperties(this, source, false);
-  else TPersistent::Assign(ASource);
+  if (auto* source = dynamic_cast<TLPPersistent*>(ASource))
+    CopyPublishedProperties(this, source, false);
+  else
+    TPersistent::Assign(ASource);
 }
 
 void TLPPersistent::DefineProperties(TFiler& Filer) {

@@ -206,8 +206,10 @@ void Application::handlePosted() {
       }
       dispatching_ = item.window;
     }
-    if (item.work) dispatch(item.work);
-    else dispatch([&] { (*handler)(item.message); });
+    if (item.work)
+      dispatch(item.work);
+    else
+      dispatch([&] { (*handler)(item.message); });
   }
 }
 

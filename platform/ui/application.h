@@ -10,6 +10,7 @@
 // The loop sleeps in a MessageWait until the next timer is due or something is posted.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -18,7 +19,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <condition_variable>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -90,9 +90,10 @@ class Application {
   // Any thread. Work tied to a window: skipped when the window is gone by then.
   bool Post(WindowHandle window, std::function<void()> work);
 
-  // Hidden windows (MessageWindow wraps these). The handler runs on the main thread. A window may be
-  // destroyed from its own handler. Destroying it from another thread while its handler runs waits
-  // for the handler to return. Queued messages to it are dropped and its timers killed.
+  // Hidden windows (MessageWindow wraps these); every window goes before its application. The
+  // handler runs on the main thread. A window may be destroyed from its own handler. Destroying it
+  // from another thread while its handler runs waits for the handler to return. Queued messages to
+  // it are dropped and its timers killed.
   WindowHandle CreateWindow(MessageHandler handler);
   void DestroyWindow(WindowHandle window);
   bool WindowExists(WindowHandle window);
@@ -168,7 +169,8 @@ class Application {
   WindowHandle dispatching_ = 0;
   bool terminated_ = false;
 
-  ExceptionHandler exceptionHandler_;  // main thread only
+  // Main thread only.
+  ExceptionHandler exceptionHandler_;
   std::vector<std::pair<MessageWait::TimePoint, TimerKey>> dueTimers_;  // reused by handleDueTimers
 };
 

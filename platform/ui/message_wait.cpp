@@ -4,8 +4,10 @@ namespace sib {
 
 void SystemMessageWait::WaitUntil(std::optional<TimePoint> deadline) {
   std::unique_lock lock(mutex_);
-  if (deadline) woken_.wait_until(lock, *deadline, [this] { return wakePending_; });
-  else woken_.wait(lock, [this] { return wakePending_; });
+  if (deadline)
+    woken_.wait_until(lock, *deadline, [this] { return wakePending_; });
+  else
+    woken_.wait(lock, [this] { return wakePending_; });
   wakePending_ = false;
 }
 

@@ -59,6 +59,17 @@ class FloatsTest : public ::testing::Test {
   static TFloatsComponent* find(TComponent& root, const std::string& name) {
     return dynamic_cast<TFloatsComponent*>(root.FindComponent(name));
   }
+  static TFloatsComponent& loadOneComponent(TComponent& root) {
+    LoadDescription(
+        "object Form1: TFloatsRoot\n"
+        "  object amp1: TFloatsComponent\n"
+        "  end\n"
+        "end\n",
+        root);
+    TFloatsComponent* loaded = find(root, "amp1");
+    if (!loaded) throw Exception("amp1 was not loaded");
+    return *loaded;
+  }
 };
 
 TEST_F(FloatsTest, ZeroFloatsButNotDatesAreStoredAndRestoredOverTheConstructorsValues) {
@@ -131,29 +142,13 @@ TEST_F(FloatsTest, MalformedListIsAnErrorOfTheDescription) {
 
 TEST_F(FloatsTest, LoadedComponentIsReadyOnceFromLoaded) {
   auto root = MakeComponent<TFloatsRoot>();
-  LoadDescription(
-      "object Form1: TFloatsRoot\n"
-      "  object amp1: TFloatsComponent\n"
-      "  end\n"
-      "end\n",
-      *root);
-  TFloatsComponent* loaded = find(*root, "amp1");
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(loaded->ReadyCount, 1);
+  EXPECT_EQ(loadOneComponent(*root).ReadyCount, 1);
 }
 
 TEST_F(FloatsTest, DesignedRootsComponentsAreNeverReady) {
   auto root = MakeComponent<TFloatsRoot>();
   root->SetDesigning(true);
-  LoadDescription(
-      "object Form1: TFloatsRoot\n"
-      "  object amp1: TFloatsComponent\n"
-      "  end\n"
-      "end\n",
-      *root);
-  TFloatsComponent* loaded = find(*root, "amp1");
-  ASSERT_NE(loaded, nullptr);
-  EXPECT_EQ(loaded->ReadyCount, 0);
+  EXPECT_EQ(loadOneComponent(*root).ReadyCount, 0);
 }
 
 }  // namespace

@@ -30,7 +30,8 @@ class TimerTest : public ::testing::Test {
   Application app{Application::Options{.wait = time, .timerLimit = kDefaultTimerLimit}};
   std::vector<std::pair<std::uint32_t, milliseconds>> ticks;  // timer id, when
   MessageWindow window{app, [this](Message& m) {
-                         if (m.Msg == kTimerMessage) ticks.emplace_back(static_cast<std::uint32_t>(m.WParam), elapsed());
+                         if (m.Msg == kTimerMessage)
+                           ticks.emplace_back(static_cast<std::uint32_t>(m.WParam), elapsed());
                        }};
 };
 
