@@ -1,0 +1,136 @@
+// The 1 ms media timer: periodic callbacks, all served by one thread per process that wakes on
+// absolute deadlines 1 ms apart (next += 1 ms), so ticks never drift. A thread that wakes late
+// delivers the milliseconds it missed in one call, telling the callback how many periods passed.
+//
+// timeSetEvent/timeKillEvent go to the current tick source: the process's MediaTimer, or a source a
+// test installed with ScopedMediaTickSource (ManualTickSource ticks only when the test says so).
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/audio/mm_result.h"
+
+namespace sib {
+
+using MediaTimerId = std::uint32_t;  // 0 is never a valid id
+
+// periods: how many whole periods have passed since the previous call (1 unless the timer was late).
+// Runs on the tick source's thread; must be short and must not throw.
+using MediaTimerCallback = std::function<void(MediaTimerId id, std::uint32_t periods)>;
+
+class MediaTickSource {
+ public:
+  virtual ~MediaTickSource() = default;
+  // Calls back every periodMs milliseconds (at least 1); returns 0 when periodMs is 0 or no callback.
+  virtual MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) = 0;
+  // No call of this event starts after it returns, and one running on another thread has finished
+  // (so do not call it while holding a lock that the callback takes). From inside the callback
+  // itself it only stops later calls. kMMInvalidParam for an unknown id.
+  virtual MMResult killEvent(MediaTimerId id) = 0;
+};
+
+// The events of a tick source and their delivery; shared by the sources below.
+class MediaTimerEvents {
+ public:
+  MediaTimerId add(std::uint32_t periodMs, MediaTimerCallback callback);
+  MMResult remove(MediaTimerId id);
+  // Advances every event by `milliseconds` and calls those whose period has come round, in the
+  // order they were set, without holding the events' lock during a callback.
+  void deliver(std::uint32_t milliseconds);
+  bool empty();
+  // Waits until there is an event or `stop` is set (checked on each notifyAll).
+  void waitForEvents(const std::atomic<bool>& stop);
+  void notifyAll();
+
+ private:
+  struct Event {
+    MediaTimerId id;
+    std::uint32_t periodMs;
+    std::uint32_t elapsedMs = 0;
+    std::shared_ptr<MediaTimerCallback> callback;
+    bool killed = false;
+  };
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Event> events_;  // in id order
+  MediaTimerId nextId_ = 1;
+  MediaTimerId running_ = 0;  // the event whose callback runs now
+  std::thread::id deliveringThread_;
+};
+
+// The monotonic clock the timer thread sleeps on; replaceable so a test can wake the thread late.
+class MonotonicClock {
+ public:
+  virtual ~MonotonicClock() = default;
+  virtual std::int64_t nowNs() = 0;
+  virtual void sleepUntil(std::int64_t deadlineNs) = 0;
+  // Ends a sleepUntil in progress early (may be a no-op where sleeps are short anyway).
+  virtual void wake() = 0;
+};
+
+// CLOCK_MONOTONIC and clock_nanosleep with an absolute deadline.
+MonotonicClock& systemMonotonicClock();
+
+// The real source: one thread, started with the first event and ended with the object. Between
+// events it sleeps on a condition variable; with the first new event its deadlines restart from now.
+class MediaTimer final : public MediaTickSource {
+ public:
+  explicit MediaTimer(MonotonicClock& clock = systemMonotonicClock());
+  ~MediaTimer() override;
+  MediaTimer(const MediaTimer&) = delete;
+  MediaTimer& operator=(const MediaTimer&) = delete;
+
+  MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
+  MMResult killEvent(MediaTimerId id) override;
+
+ private:
+  class TickThread;
+  void run();
+
+  MonotonicClock& clock_;
+  MediaTimerEvents events_;
+  std::atomic<bool> stop_{false};
+  std::once_flag started_;
+  std::unique_ptr<TickThread> thread_;
+};
+
+// A source for tests of the timer's users: nothing ticks until tick() is called, on the caller's thread.
+class ManualTickSource final : public MediaTickSource {
+ public:
+  MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
+  MMResult killEvent(MediaTimerId id) override;
+  void tick(std::uint32_t milliseconds = 1);
+
+ private:
+  MediaTimerEvents events_;
+};
+
+// The process's timer, created on first use.
+MediaTimer& processMediaTimer();
+// The source timeSetEvent and timeKillEvent use.
+MediaTickSource& currentMediaTickSource();
+
+class ScopedMediaTickSource {
+ public:
+  explicit ScopedMediaTickSource(MediaTickSource& source);
+  ~ScopedMediaTickSource();
+  ScopedMediaTickSource(const ScopedMediaTickSource&) = delete;
+  ScopedMediaTickSource& operator=(const ScopedMediaTickSource&) = delete;
+
+ private:
+  MediaTickSource* previous_;
+};
+
+// A periodic event every delayMs milliseconds on the current source; 0 on failure.
+MediaTimerId timeSetEvent(std::uint32_t delayMs, MediaTimerCallback callback);
+MMResult timeKillEvent(MediaTimerId id);
+
+}  // namespace sib

@@ -1,0 +1,58 @@
+// What a device driver gives the waveform output: its devices' names, and ports that pull frames.
+// The output (wave_out.cpp, wave_out_stream.h) does the rest: header queue, rate steering,
+// completions. Drivers: SDL2 (sdl_wave_out.h) and the simulated device (simulated_wave_out.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/audio/mm_result.h"
+#include "platform/audio/wave_out.h"
+
+namespace sib {
+
+// The side of an open device stream that a port calls.
+class WaveOutRenderer {
+ public:
+  virtual ~WaveOutRenderer() = default;
+  // Fills `frames` frames in the device format. Called by the port with its device lock held, on the
+  // port's thread; does not block on anything else and does not allocate.
+  virtual void render(std::byte* out, std::uint32_t frames) = 0;
+  // The port saw its device go away. Any thread; does not block.
+  virtual void deviceLost() = 0;
+  // Waits until the callback has received every completion raised so far. Not from the port's thread
+  // while it holds the device lock.
+  virtual void waitUntilDelivered() = 0;
+};
+
+// One open device of a driver.
+class WaveOutPort {
+ public:
+  virtual ~WaveOutPort() = default;  // when it returns, render is not running and will not be called again
+  virtual void start() = 0;          // from now on the device may call render
+  // The lock that is held around every render call.
+  virtual void lock() = 0;
+  virtual void unlock() = 0;
+  // For drivers that cannot report a lost device by themselves: polled now and then.
+  virtual bool lost() { return false; }
+  virtual bool pollsForLoss() const { return false; }
+};
+
+class WaveOutDriver {
+ public:
+  virtual ~WaveOutDriver() = default;
+  virtual std::uint32_t deviceCount() = 0;
+  virtual MMResult deviceName(std::uint32_t deviceId, std::string& name) = 0;
+  // deviceId is kWaveMapper or a number below deviceCount(); deviceFormat is what render will fill
+  // (deviceFormatFor of the stream's format). The port must not call render before start().
+  virtual MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+                            std::unique_ptr<WaveOutPort>& port) = 0;
+};
+
+// The format a device is fed for a stream: the same, except 24-bit samples widened to 32 bits
+// (value * 256), since sound devices take no 24-bit samples.
+WaveOutFormat deviceFormatFor(const WaveOutFormat& format);
+
+}  // namespace sib
