@@ -122,12 +122,30 @@ bool Application::loop(const std::function<bool()>& done, std::optional<MessageW
   }
 }
 
+void Application::SetWait(std::shared_ptr<MessageWait> wait) {
+  requireMainThread("SetWait");
+  if (!wait) wait = std::make_shared<SystemMessageWait>();
+  std::lock_guard guard(mutex_);
+  wait_ = std::move(wait);
+}
+
+MessageWait::TimePoint Application::Now() {
+  std::shared_ptr<MessageWait> wait;
+  {
+    std::lock_guard guard(mutex_);
+    wait = wait_;
+  }
+  return wait->Now();
+}
+
 void Application::Terminate() {
+  std::shared_ptr<MessageWait> wait;
   {
     std::lock_guard guard(mutex_);
     terminated_ = true;
+    wait = wait_;
   }
-  wait_->Wake();
+  wait->Wake();
 }
 
 bool Application::Terminated() const {
@@ -141,6 +159,7 @@ void Application::push(Posted item) {
 }
 
 bool Application::PostMessage(WindowHandle window, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  std::shared_ptr<MessageWait> wait;
   {
     std::lock_guard guard(mutex_);
     if (!windows_.contains(window)) return false;
@@ -148,22 +167,26 @@ bool Application::PostMessage(WindowHandle window, std::uint32_t msg, std::uintp
     item.window = window;
     item.message = Message{.Msg = msg, .WParam = wParam, .LParam = lParam, .Result = 0};
     push(std::move(item));
+    wait = wait_;
   }
-  wait_->Wake();
+  wait->Wake();
   return true;
 }
 
 void Application::Post(std::function<void()> work) {
+  std::shared_ptr<MessageWait> wait;
   {
     std::lock_guard guard(mutex_);
     Posted item;
     item.work = std::move(work);
     push(std::move(item));
+    wait = wait_;
   }
-  wait_->Wake();
+  wait->Wake();
 }
 
 bool Application::Post(WindowHandle window, std::function<void()> work) {
+  std::shared_ptr<MessageWait> wait;
   {
     std::lock_guard guard(mutex_);
     if (!windows_.contains(window)) return false;
@@ -171,8 +194,9 @@ bool Application::Post(WindowHandle window, std::function<void()> work) {
     item.window = window;
     item.work = std::move(work);
     push(std::move(item));
+    wait = wait_;
   }
-  wait_->Wake();
+  wait->Wake();
   return true;
 }
 
@@ -284,11 +308,13 @@ bool Application::WindowExists(WindowHandle window) {
 
 bool Application::SetTimer(WindowHandle window, std::uint32_t id, std::uint32_t intervalMs) {
   intervalMs = std::max(intervalMs, kMinimumTimerInterval);
+  std::shared_ptr<MessageWait> wait;
   {
     std::lock_guard guard(mutex_);
     if (!windows_.contains(window)) return false;
     const TimerKey key{window, id};
-    const Timer timer{intervalMs, Now() + std::chrono::milliseconds(intervalMs)};
+    wait = wait_;
+    const Timer timer{intervalMs, wait->Now() + std::chrono::milliseconds(intervalMs)};
     auto found = timers_.find(key);
     if (found != timers_.end()) {
       found->second = timer;
@@ -297,7 +323,7 @@ bool Application::SetTimer(WindowHandle window, std::uint32_t id, std::uint32_t 
       timers_.emplace(key, timer);
     }
   }
-  wait_->Wake();  // the loop may be sleeping towards a later deadline
+  wait->Wake();  // the loop may be sleeping towards a later deadline
   return true;
 }
 

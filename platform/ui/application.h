@@ -113,8 +113,14 @@ class Application {
   // Call inside a catch block: hands the exception being handled to HandleException.
   void HandleCurrentException();
 
+  // Main thread, while the loop is not waiting: how the loop reads the time, sleeps and is woken from
+  // now on (the window system's event pump, once there is a window; none: real time). Timers keep
+  // their deadlines, so the new wait must read the same clock.
+  void SetWait(std::shared_ptr<MessageWait> wait);
+  // Main thread.
   MessageWait& Wait() { return *wait_; }
-  MessageWait::TimePoint Now() { return wait_->Now(); }
+  // Any thread.
+  MessageWait::TimePoint Now();
 
  private:
   struct Posted {
@@ -156,6 +162,7 @@ class Application {
   std::optional<MessageWait::TimePoint> nextTimerDueLocked() const;
 
   const std::thread::id mainThread_;
+  // Written on the main thread under mutex_; other threads copy it under mutex_ before using it.
   std::shared_ptr<MessageWait> wait_;
 
   mutable std::mutex mutex_;

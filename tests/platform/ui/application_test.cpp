@@ -179,5 +179,16 @@ TEST_F(ApplicationTest, WindowMayDestroyItselfFromItsHandler) {
   EXPECT_EQ(handled, 1);
 }
 
+TEST(ApplicationWaitTest, AnotherWaitCanTakeOverTheLoop) {
+  Application app;
+  auto time = std::make_shared<SimulatedTime>();
+  app.SetWait(time);
+  int ticks = 0;
+  MessageWindow window(app, [&](Message&) { ++ticks; });
+  ASSERT_TRUE(window.SetTimer(1, 5000));
+  ASSERT_TRUE(app.RunUntil([&] { return ticks == 1; }, 1h));
+  EXPECT_EQ(time->Elapsed(), 5000ms) << "the simulated clock drove the timer";
+}
+
 }  // namespace
 }  // namespace sib
