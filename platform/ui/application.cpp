@@ -228,7 +228,7 @@ void Application::handlePosted() {
         if (found == windows_.end()) continue;
         handler = found->second;
       }
-      dispatching_ = item.window;
+      dispatching_.push_back(item.window);
     }
     if (item.work)
       dispatch(item.work);
@@ -239,15 +239,16 @@ void Application::handlePosted() {
 
 void Application::handleDueTimers() {
   const MessageWait::TimePoint now = Now();
+  // Local, not a member: a handler may run ProcessMessages again.
+  std::vector<std::pair<MessageWait::TimePoint, TimerKey>> dueTimers;
   {
     std::lock_guard guard(mutex_);
-    dueTimers_.clear();
     for (const auto& [key, timer] : timers_) {
-      if (timer.due <= now) dueTimers_.emplace_back(timer.due, key);
+      if (timer.due <= now) dueTimers.emplace_back(timer.due, key);
     }
   }
-  std::sort(dueTimers_.begin(), dueTimers_.end());
-  for (const auto& [due, key] : dueTimers_) {
+  std::sort(dueTimers.begin(), dueTimers.end());
+  for (const auto& [due, key] : dueTimers) {
     SharedHandler handler;
     {
       std::lock_guard guard(mutex_);
@@ -258,7 +259,7 @@ void Application::handleDueTimers() {
       // Ticks missed while the loop was busy are not made up for: one message, then the next period.
       timer->second.due = due + interval > now ? due + interval : now + interval;
       handler = windows_.at(key.first);
-      dispatching_ = key.first;
+      dispatching_.push_back(key.first);
     }
     Message message{.Msg = kTimerMessage, .WParam = key.second, .LParam = 0, .Result = 0};
     dispatch([&] { (*handler)(message); });
@@ -268,7 +269,7 @@ void Application::handleDueTimers() {
 void Application::endDispatch() {
   {
     std::lock_guard guard(mutex_);
-    dispatching_ = 0;
+    dispatching_.pop_back();
   }
   dispatchEnded_.notify_all();
 }
@@ -298,7 +299,8 @@ void Application::DestroyWindow(WindowHandle window) {
   windows_.erase(found);
   queue_.dropWindow(window);
   std::erase_if(timers_, [window](const auto& entry) { return entry.first.first == window; });
-  if (!IsMainThread()) dispatchEnded_.wait(guard, [&] { return dispatching_ != window; });
+  if (!IsMainThread())
+    dispatchEnded_.wait(guard, [&] { return std::ranges::find(dispatching_, window) == dispatching_.end(); });
 }
 
 bool Application::WindowExists(WindowHandle window) {

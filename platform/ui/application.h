@@ -173,12 +173,12 @@ class Application {
   std::size_t timerLimit_;
   WindowHandle nextHandle_ = 1;
   std::uint64_t nextSequence_ = 0;
-  WindowHandle dispatching_ = 0;
+  // The windows whose handlers are running, innermost last (a handler may run ProcessMessages);
+  // 0 stands for the application's own work.
+  std::vector<WindowHandle> dispatching_;
   bool terminated_ = false;
 
-  // Main thread only.
-  ExceptionHandler exceptionHandler_;
-  std::vector<std::pair<MessageWait::TimePoint, TimerKey>> dueTimers_;  // reused by handleDueTimers
+  ExceptionHandler exceptionHandler_;  // main thread only
 };
 
 }  // namespace sib

@@ -179,6 +179,19 @@ TEST_F(ApplicationTest, WindowMayDestroyItselfFromItsHandler) {
   EXPECT_EQ(handled, 1);
 }
 
+TEST_F(ApplicationTest, HandlerMayRunTheLoopAgain) {
+  std::vector<std::string> seen;
+  MessageWindow window(app, [&](Message& m) {
+    seen.push_back(m.Msg == kTimerMessage ? "timer " + std::to_string(m.WParam) : "posted");
+    if (m.Msg == kTimerMessage && m.WParam == 1) app.ProcessMessages();
+  });
+  ASSERT_TRUE(window.SetTimer(1, 10));
+  ASSERT_TRUE(window.SetTimer(2, 10));
+  time->Advance(10ms);
+  app.ProcessMessages();
+  EXPECT_EQ(seen, (std::vector<std::string>{"timer 1", "timer 2"})) << "each due timer comes once";
+}
+
 TEST(ApplicationWaitTest, AnotherWaitCanTakeOverTheLoop) {
   Application app;
   auto time = std::make_shared<SimulatedTime>();
