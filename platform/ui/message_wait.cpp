@@ -2,21 +2,26 @@
 
 namespace sib {
 
-void SystemMessageWait::WaitUntil(std::optional<TimePoint> deadline) {
-  std::unique_lock lock(mutex_);
-  if (deadline)
-    woken_.wait_until(lock, *deadline, [this] { return wakePending_; });
-  else
-    woken_.wait(lock, [this] { return wakePending_; });
-  wakePending_ = false;
-}
-
-void SystemMessageWait::Wake() {
+void WakeableWait::Wake() {
   {
     std::lock_guard lock(mutex_);
     wakePending_ = true;
   }
   woken_.notify_one();
+}
+
+void WakeableWait::waitLocked(std::unique_lock<std::mutex>& lock, std::optional<TimePoint> deadline) {
+  if (deadline) {
+    woken_.wait_until(lock, *deadline, [this] { return wakePending_; });
+  } else {
+    woken_.wait(lock, [this] { return wakePending_; });
+  }
+  wakePending_ = false;
+}
+
+void SystemMessageWait::WaitUntil(std::optional<TimePoint> deadline) {
+  std::unique_lock lock(mutex_);
+  waitLocked(lock, deadline);
 }
 
 MessageWait::TimePoint SimulatedTime::Now() {
@@ -26,20 +31,11 @@ MessageWait::TimePoint SimulatedTime::Now() {
 
 void SimulatedTime::WaitUntil(std::optional<TimePoint> deadline) {
   std::unique_lock lock(mutex_);
-  if (!wakePending_ && deadline) {
+  if (!wakePendingLocked() && deadline) {
     if (*deadline > now_) now_ = *deadline;
     return;
   }
-  woken_.wait(lock, [this] { return wakePending_; });
-  wakePending_ = false;
-}
-
-void SimulatedTime::Wake() {
-  {
-    std::lock_guard lock(mutex_);
-    wakePending_ = true;
-  }
-  woken_.notify_one();
+  waitLocked(lock, std::nullopt);
 }
 
 void SimulatedTime::Advance(Clock::duration by) {

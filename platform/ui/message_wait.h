@@ -29,36 +29,43 @@ class MessageWait {
   virtual void Wake() = 0;
 };
 
+// The wake-up half shared by the waits below: a wake is remembered until a wait consumes it.
+class WakeableWait : public MessageWait {
+ public:
+  void Wake() override;
+
+ protected:
+  // Called with `lock` held on mutex_. Returns at a wake (which it consumes) or at `deadline`.
+  void waitLocked(std::unique_lock<std::mutex>& lock, std::optional<TimePoint> deadline);
+  bool wakePendingLocked() const { return wakePending_; }
+
+  std::mutex mutex_;
+
+ private:
+  std::condition_variable woken_;
+  bool wakePending_ = false;
+};
+
 // Real time: sleeps without spinning until the deadline or a wake.
-class SystemMessageWait : public MessageWait {
+class SystemMessageWait : public WakeableWait {
  public:
   TimePoint Now() override { return Clock::now(); }
   void WaitUntil(std::optional<TimePoint> deadline) override;
-  void Wake() override;
-
- private:
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool wakePending_ = false;
 };
 
 // Time that moves only when told to. A wait with a deadline moves the time to that deadline and
 // returns at once, so a loop run on it goes from timer to timer without sleeping; a wait without a
 // deadline sleeps (really) until a wake, since only another thread can then bring work.
-class SimulatedTime : public MessageWait {
+class SimulatedTime : public WakeableWait {
  public:
   TimePoint Now() override;
   void WaitUntil(std::optional<TimePoint> deadline) override;
-  void Wake() override;
 
   void Advance(Clock::duration by);
   // The time passed since this object was made.
   Clock::duration Elapsed();
 
  private:
-  std::mutex mutex_;
-  std::condition_variable woken_;
-  bool wakePending_ = false;
   // Starts well away from the clock's epoch so that "no time" and "the start" never meet.
   const TimePoint start_ = TimePoint{} + std::chrono::hours(24);
   TimePoint now_ = start_;
