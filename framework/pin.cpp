@@ -148,12 +148,12 @@ bool TOWBasicPin::IsConnectedToState(TOWStateDispatcher* ADispatcher) {
 
 bool TOWBasicPin::IsConnectedByStateTo(TOWBasicPin* AOtherPin) {
   LockSection read = ReadLock();
-  return FDispatcher && AOtherPin && FDispatcher->IsConnectedTo(AOtherPin);
+  return FDispatcher && AOtherPin && FDispatcher.load()->IsConnectedTo(AOtherPin);
 }
 
 bool TOWBasicPin::IsConnectedByStateToAfter(TOWBasicPin* AOtherPin, TOWBasicPin* ANotifyAfterPin) {
   LockSection read = ReadLock();
-  return FDispatcher && AOtherPin && FDispatcher->IsConnectedToAfter(AOtherPin, ANotifyAfterPin);
+  return FDispatcher && AOtherPin && FDispatcher.load()->IsConnectedToAfter(AOtherPin, ANotifyAfterPin);
 }
 
 bool TOWBasicPin::IsConnectedByConverterTo(TOWBasicPin*) { return false; }
@@ -196,7 +196,7 @@ void TOWBasicPin::ReadState(TReader& Reader) {
 
 void TOWBasicPin::WriteState(TWriter& Writer) {
   LockSection read = ReadLock();
-  if (FDispatcher) FDispatcher->WriteHubPart(Writer, this);
+  if (FDispatcher) FDispatcher.load()->WriteHubPart(Writer, this);
 }
 
 std::size_t TOWBasicPin::GetConnectedPinCount() { return 0; }
@@ -324,12 +324,18 @@ TOWConnectionType TOWPin::FindTypeTo(TOWBasicPin* AOtherPin, bool AUseConverters
 }
 
 TOWNotifyResult TOWPin::NotifyState(TOWBasicPin* APin, IOWNotifyOperation* Operation, TOWNotifyState State) {
+  // Most pins are in no hub: that is answered without the lock.
+  if (!FDispatcher.load(std::memory_order_acquire)) return {};
   TOWStateDispatcher* hub = nullptr;
+  DestroyLockSection hubUse;
   {
+    // The hub's use is taken before the section ends: the pin cannot leave the hub, nor the hub be
+    // freed, in between.
     LockSection read = ReadLock();
     hub = FDispatcher;
+    if (hub) hubUse = hub->Use();
   }
-  if (hub) hub->Deliver(this, APin, Operation, State);
+  if (hub && hubUse) hub->Deliver(this, APin, Operation, State);
   return {};
 }
 

@@ -11,6 +11,40 @@
 // destroy protocol while the pin is still whole: it waits for deliveries through the pin, leaves every
 // connection and has every other pin forget it. The owner should hold its stop lock while it destroys
 // its pins, so that deliveries into the component in progress on other threads pass its lock.
+//
+// How a component uses pins:
+//
+//   class TALAmplifier : public TLPComponent {
+//     SIB_CLASS(TALAmplifier, TLPComponent)
+//    public:
+//     explicit TALAmplifier(TComponent* AOwner)
+//         : TLPComponent(AOwner),
+//           FInputPin(makePin<TMySinkPin>(this, FLock.get())),      // the owner lock is the component's
+//           FOutputPin(makePin<TMySourcePin>(this, FLock.get())) {
+//       FOutputPin->FunctionSources().Add(FInputPin.get());       // output computed from input: no loops
+//     }
+//     TMySinkPin* InputPin() const { return FInputPin.get(); }
+//     static TPropertyList PublishedProperties() {                 // published: names and stored links
+//       return {prop("InputPin", &TALAmplifier::InputPin), prop("OutputPin", &TALAmplifier::OutputPin)};
+//     }
+//     void BeforeDestruction() override {
+//       { LockSection stop = FLock->StopLock(); FInputPin.reset(); FOutputPin.reset(); }  // inputs first
+//       TLPComponent::BeforeDestruction();
+//     }
+//    private:
+//     TOWPinRef<TMySinkPin> FInputPin;
+//     TOWPinRef<TMySourcePin> FOutputPin;
+//   };
+//
+// A source pin class declares the types it offers, most preferred last, with AddStreamType(ID, submit);
+// OWStreamSubmit() hands the operation to the receiving pin's stream interface for that type. A sink
+// pin class implements the stream interfaces it accepts (TOWPinStreams<TOWSinkPin, IMyStream>) and
+// overrides DispatchData; it declares types itself only to talk upstream. Sending is
+// `FOutputPin->Notify(newOperation<TOWStartOperation>())` downstream or `FInputPin->Notify(op)`
+// upstream; the pin gives up the component's lock during the call, so call it with or without the
+// lock held. A new operation class derives from TOWNotifyOperation (or a subclass) and carries public
+// fields; receivers test it with operationAs<T>(op). Stored links come for free: the pins define their
+// extra values ("Form", "SinkPins", "SourcePin", ...) in DefineProperties under their property name.
 #pragma once
 
 #include <atomic>
@@ -227,7 +261,8 @@ class TOWBasicPin : public TOWPinObject, public IOWStream {
   RefPtr<IOWDestroyLock> FDestroyLock;
   // Held from the start of the destroy protocol until the pin is freed.
   DestroyLockSection FDestroySection;
-  TOWStateDispatcher* FDispatcher = nullptr;
+  // Read without the pin's lock on the delivery path; changed under the pin's write section.
+  std::atomic<TOWStateDispatcher*> FDispatcher{nullptr};
   bool FBeforeDestructionDone = false;
   bool FInEditor = false;
 };
@@ -397,8 +432,11 @@ class TOWSourcePin : public TOWStreamPin {
   TOWPinEntryList Entries();
 
  protected:
-  // Entries are reordered after every send; called with the write section held.
+  // After a send whose receivers changed the data (or while levels are still raised): lowers the
+  // levels, sorts by level and keeps every entry behind its after-pin. Write section held.
   void ReorderSinks();
+  // Moves each entry behind its after-pin where it stands earlier. Write section held.
+  void PlaceAfterPinsLocked();
   void RemoveEntryLocked(TOWBasicPin* APin);
   void RemoveAllEntriesLocked(TOWBasicPin* APin);
   void RemoveConverterConnectionsLocked(TOWBasicPin* APin);
@@ -411,6 +449,8 @@ class TOWSourcePin : public TOWStreamPin {
   TOWFunctionSinkPinList FFunctionSources;
   bool FInDependOn = false;
   std::atomic<bool> FInDisconnect{false};
+  // Some connection's ModificationLevel is above 0, so the next send reorders.
+  std::atomic<bool> FLevelsRaised{false};
 };
 
 class TOWBasicSinkPin : public TOWStreamPin {

@@ -21,8 +21,10 @@ std::string lastPart(const std::string& AName) {
 
 // The placeholder list. It owns its placeholders and is emptied, destroying them, at shutdown.
 struct PlaceholderList {
-  std::vector<TOWPinRef<TOWUnloadedPin>> Pins;
+  // The registry is made first, so that it outlives the list at shutdown.
+  PlaceholderList() { TOWPinRegistry::Count(); }
   ~PlaceholderList() { OWFreePlaceholders(); }
+  std::vector<TOWPinRef<TOWUnloadedPin>> Pins;
 };
 
 PlaceholderList& placeholders() {

@@ -439,6 +439,7 @@ void TOWSourcePin::PinReplaced(TOWBasicPin* AOldPin, TOWBasicPin* ANewPin) {
   LockSection write = WriteLock();
   for (TOWPinEntry& entry : FSinkPins)
     if (entry.NotifyAfterPin == AOldPin) entry.NotifyAfterPin = ANewPin;
+  PlaceAfterPinsLocked();
 }
 
 // ---- Delivering -----------------------------------------------------------------------------------
@@ -464,15 +465,20 @@ TOWNotifyResult TOWSourcePin::SendToSinks(TOWBasicPin* APin, IOWNotifyOperation*
     TOWSourcePin* pin;
     const EntrySnapshot& copy;
     ~Finish() {
-      LockSection write = pin->WriteLock();
-      for (std::size_t i = 0; i < copy.Count(); ++i) {
-        if (!copy.Changed(i)) continue;
-        for (TOWPinEntry& entry : pin->FSinkPins) {
-          if (entry.RealPin == copy[i].RealPin && entry.ModificationLevel < kModificationCeiling)
-            entry.ModificationLevel += kModificationStep;
+      bool changed = false;
+      for (std::size_t i = 0; i < copy.Count(); ++i) changed = changed || copy.Changed(i);
+      // While every level is 0 and none rose, the order stays as it is.
+      if (changed || pin->FLevelsRaised.load(std::memory_order_relaxed)) {
+        LockSection write = pin->WriteLock();
+        for (std::size_t i = 0; i < copy.Count(); ++i) {
+          if (!copy.Changed(i)) continue;
+          for (TOWPinEntry& entry : pin->FSinkPins) {
+            if (entry.RealPin == copy[i].RealPin && entry.ModificationLevel < kModificationCeiling)
+              entry.ModificationLevel += kModificationStep;
+          }
         }
+        if (!pin->FInDisconnect) pin->ReorderSinks();
       }
-      if (!pin->FInDisconnect) pin->ReorderSinks();
       pin->FInSending.fetch_sub(1, std::memory_order_relaxed);
     }
   } finish{this, copy};
@@ -499,10 +505,24 @@ TOWNotifyResult TOWSourcePin::SendToSinks(TOWBasicPin* APin, IOWNotifyOperation*
 }
 
 void TOWSourcePin::ReorderSinks() {
-  for (TOWPinEntry& entry : FSinkPins)
+  bool raised = false;
+  for (TOWPinEntry& entry : FSinkPins) {
     if (entry.ModificationLevel > 0) --entry.ModificationLevel;
-  std::stable_sort(FSinkPins.begin(), FSinkPins.end(),
-                   [](const TOWPinEntry& a, const TOWPinEntry& b) { return a.ModificationLevel < b.ModificationLevel; });
+    raised = raised || entry.ModificationLevel > 0;
+  }
+  FLevelsRaised.store(raised, std::memory_order_relaxed);
+  // An insertion sort: stable, allocation-free, and linear for the usual, already sorted list.
+  for (std::size_t i = 1; i < FSinkPins.size(); ++i) {
+    std::size_t j = i;
+    while (j > 0 && FSinkPins[j - 1].ModificationLevel > FSinkPins[j].ModificationLevel) {
+      std::swap(FSinkPins[j - 1], FSinkPins[j]);
+      --j;
+    }
+  }
+  PlaceAfterPinsLocked();
+}
+
+void TOWSourcePin::PlaceAfterPinsLocked() {
   // An entry that must follow another moves right behind it when that one stands later. Each move
   // only ever pushes an entry towards the end, so a bounded number of passes settles the order even
   // when the constraints contradict each other.
