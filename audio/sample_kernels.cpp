@@ -259,22 +259,81 @@ SIB_AVX2 std::size_t multiplyReal8Avx2(std::uint8_t* data, std::size_t count, do
   return i;
 }
 
+// Doubles between 2^52 and 2^53 are spaced one apart, so their low mantissa bits hold an integer:
+// adding kRoundingMagic (1.5 * 2^52) to a product below 2^51 rounds it to an integer the way the
+// rounding mode rounds (halves to even) and leaves that integer, two's complement, in the low bits;
+// OR-ing a sample offset to 0..65535 into kRoundingMagic's bits gives the sample back as a double.
+// Both replace the slow conversions between doubles and integers.
+constexpr std::int64_t kRoundingMagicBits = 0x4338000000000000;
+constexpr double kRoundingMagic = 6755399441055744.0;
+
 SIB_AVX2 std::size_t multiplyReal16Avx2(std::uint8_t* data, std::size_t count, double coefficient) {
   const __m256d c = _mm256_set1_pd(coefficient);
-  // Bytes 0 and 1 of each 32-bit lane: its low 16 bits.
-  const __m128i pick = _mm_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i magicBits = _mm256_set1_epi64x(kRoundingMagicBits);
+  const __m256d magic = _mm256_set1_pd(kRoundingMagic);
+  const __m256d offsetMagic = _mm256_set1_pd(kRoundingMagic + 32768.0);
+  const __m256i signFlip = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const __m256i lowWord = _mm256_set1_epi64x(0xFFFF);
   std::size_t i = 0;
   for (; i + 16 <= count; i += 16) {
-    auto* at = reinterpret_cast<__m128i*>(data + 2 * i);
-    for (int half = 0; half < 2; ++half) {
-      const __m256i lanes = _mm256_cvtepi16_epi32(_mm_loadu_si128(at + half));
-      const __m128i a = _mm_shuffle_epi8(multiplyRound4Avx2(_mm256_castsi256_si128(lanes), c), pick);
-      const __m128i b = _mm_shuffle_epi8(multiplyRound4Avx2(_mm256_extracti128_si256(lanes, 1), c), pick);
-      _mm_storeu_si128(at + half, _mm_unpacklo_epi64(a, b));
+    auto* at = reinterpret_cast<__m256i*>(data + 2 * i);
+    // Each 64-bit lane holds four consecutive samples; word j of every lane is handled together,
+    // so that the results go back into the same places.
+    const __m256i offsetSamples = _mm256_xor_si256(_mm256_loadu_si256(at), signFlip);
+    __m256i rounded[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m256i word = _mm256_and_si256(_mm256_srli_epi64(offsetSamples, 16 * j), lowWord);
+      const __m256d sample = _mm256_sub_pd(_mm256_castsi256_pd(_mm256_or_si256(word, magicBits)), offsetMagic);
+      rounded[j] = _mm256_castpd_si256(_mm256_add_pd(_mm256_mul_pd(sample, c), magic));
     }
+    __m256i result = _mm256_blend_epi16(rounded[0], _mm256_slli_epi64(rounded[1], 16), 0x22);
+    result = _mm256_blend_epi16(result, _mm256_slli_epi64(rounded[2], 32), 0x44);
+    result = _mm256_blend_epi16(result, _mm256_slli_epi64(rounded[3], 48), 0x88);
+    _mm256_storeu_si256(at, result);
   }
   return i;
 }
+
+#define SIB_AVX512 __attribute__((target("avx512f,avx512bw")))
+
+// GCC 12 takes the AVX-512 intrinsics' deliberately undefined pass-through operands for
+// uninitialised variables.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// The AVX2 loop's scheme on 32 samples at a time.
+SIB_AVX512 std::size_t multiplyReal16Avx512(std::uint8_t* data, std::size_t count, double coefficient) {
+  const __m512d c = _mm512_set1_pd(coefficient);
+  const __m512d magic = _mm512_set1_pd(kRoundingMagic);
+  const __m512d offsetMagic = _mm512_set1_pd(kRoundingMagic + 32768.0);
+  const __m512i lowWord = _mm512_set1_epi64(0xFFFF);
+  // (word & 0xFFFF) ^ (magic bits ^ 0x8000): the sample offset to 0..65535 inside the magic's bits.
+  const __m512i flippedMagicBits = _mm512_set1_epi64(kRoundingMagicBits ^ 0x8000);
+  constexpr int kAndThenXor = 0x6A;
+  std::size_t i = 0;
+  for (; i + 32 <= count; i += 32) {
+    auto* at = data + 2 * i;
+    const __m512i samples = _mm512_loadu_si512(at);
+    __m512i rounded[4];
+    for (int j = 0; j < 4; ++j) {
+      const __m512i word = _mm512_srli_epi64(samples, 16 * j);
+      const __m512i bits = _mm512_ternarylogic_epi64(word, lowWord, flippedMagicBits, kAndThenXor);
+      const __m512d sample = _mm512_sub_pd(_mm512_castsi512_pd(bits), offsetMagic);
+      rounded[j] = _mm512_castpd_si512(_mm512_add_pd(_mm512_mul_pd(sample, c), magic));
+    }
+    __m512i result = _mm512_mask_blend_epi16(0x22222222, rounded[0], _mm512_slli_epi64(rounded[1], 16));
+    result = _mm512_mask_blend_epi16(0x44444444, result, _mm512_slli_epi64(rounded[2], 32));
+    result = _mm512_mask_blend_epi16(0x88888888, result, _mm512_slli_epi64(rounded[3], 48));
+    _mm512_storeu_si512(at, result);
+  }
+  return i;
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 SIB_AVX2 std::size_t multiplyReal32Avx2(std::uint8_t* data, std::size_t count, double coefficient) {
   const __m256d c = _mm256_set1_pd(coefficient);
@@ -290,11 +349,15 @@ SIB_AVX2 std::size_t multiplyReal32Avx2(std::uint8_t* data, std::size_t count, d
 std::size_t multiplyRealVector(std::uint8_t* data, std::size_t count, std::uint32_t width, double coefficient) {
   const TVectorLevel level = gLevel.load(std::memory_order_relaxed);
   if (level == TVectorLevel::None || !productsFit32(width, coefficient)) return 0;
-  const bool avx2 = level == TVectorLevel::Avx2;
+  const bool avx2 = level >= TVectorLevel::Avx2;
   switch (width) {
     case 8:
       return avx2 ? multiplyReal8Avx2(data, count, coefficient) : multiplyReal8Sse2(data, count, coefficient);
     case 16:
+      if (level == TVectorLevel::Avx512) {
+        const std::size_t done = multiplyReal16Avx512(data, count, coefficient);
+        return done + multiplyReal16Avx2(data + 2 * done, count - done, coefficient);
+      }
       return avx2 ? multiplyReal16Avx2(data, count, coefficient) : multiplyReal16Sse2(data, count, coefficient);
     case 32:
       return avx2 ? multiplyReal32Avx2(data, count, coefficient) : multiplyReal32Sse2(data, count, coefficient);
@@ -494,6 +557,7 @@ void applyValue(std::uint8_t* AData, std::size_t ACount, std::uint32_t AWidth, T
 TVectorLevel bestVectorLevel() {
 #ifdef SIB_X86_VECTORS
   __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) return TVectorLevel::Avx512;
   return __builtin_cpu_supports("avx2") ? TVectorLevel::Avx2 : TVectorLevel::Sse2;
 #else
   return TVectorLevel::None;

@@ -89,9 +89,10 @@ void zero(std::uint8_t* AData, std::size_t ACount, std::uint32_t AWidth);
 void applyStrided(std::uint8_t* AFirst, std::size_t ACount, std::size_t AStride, std::uint32_t AWidth, TValueOp AOp,
                   std::int32_t AValue, TValueForm AForm);
 
-// The vector instructions the dispatching loops use. The level starts at the best the processor
+// The vector instructions the dispatching loops use (AVX-512 serves the 16-bit MultiplyReal; the
+// other loops use the AVX2 or SSE2 forms below it). The level starts at the best the processor
 // offers; tests lower it to compare each level's loops with the plain ones.
-enum class TVectorLevel : std::uint8_t { None, Sse2, Avx2 };
+enum class TVectorLevel : std::uint8_t { None, Sse2, Avx2, Avx512 };
 TVectorLevel vectorLevel();
 TVectorLevel bestVectorLevel();
 // Sets the level, capped at the best the processor offers; returns the level now in use.

@@ -26,6 +26,7 @@ std::vector<TVectorLevel> levelsToTry() {
   std::vector<TVectorLevel> levels{TVectorLevel::None};
   if (samples::bestVectorLevel() >= TVectorLevel::Sse2) levels.push_back(TVectorLevel::Sse2);
   if (samples::bestVectorLevel() >= TVectorLevel::Avx2) levels.push_back(TVectorLevel::Avx2);
+  if (samples::bestVectorLevel() >= TVectorLevel::Avx512) levels.push_back(TVectorLevel::Avx512);
   return levels;
 }
 
@@ -37,6 +38,8 @@ const char* nameOf(TVectorLevel level) {
       return "sse2";
     case TVectorLevel::Avx2:
       return "avx2";
+    case TVectorLevel::Avx512:
+      return "avx512";
   }
   return "?";
 }
