@@ -90,6 +90,8 @@ struct TOWConnectionType {
   TGUID ID{};
   TOWFormatConverter* Converter = nullptr;
   TOWFormatConverterClass ConverterClass = nullptr;
+  // With a converter class: the type the new converter delivers.
+  TGUID ConverterOutputID{};
   bool Found() const { return ID != GUID_NULL; }
 };
 
@@ -560,6 +562,13 @@ class TOWFormatConverter : public TOWConverterBase {
   void BeforeDestruction() override;
   TOWSinkPin* InputPin() const { return FInputPin.get(); }
   TOWSourcePin* OutputPin() const { return FOutputPin.get(); }
+  // The pair of types the converter was created for (from the converter registry).
+  void SetConversion(const TGUID& AInputID, const TGUID& AOutputID) {
+    FInputID = AInputID;
+    FOutputID = AOutputID;
+  }
+  const TGUID& InputID() const { return FInputID; }
+  const TGUID& OutputID() const { return FOutputID; }
 
  protected:
   // Called once by the derived class's constructor.
@@ -568,6 +577,8 @@ class TOWFormatConverter : public TOWConverterBase {
  private:
   TOWPinRef<TOWSinkPin> FInputPin;
   TOWPinRef<TOWSourcePin> FOutputPin;
+  TGUID FInputID{};
+  TGUID FOutputID{};
 };
 
 // The process-wide registry of pins. Every pin adds itself when created and leaves when destroyed.

@@ -506,6 +506,7 @@ void TOWSinkPin::ReadStateConverter(TReader& Reader) {
   if (!converterClass) return;
   TComponentPtr<TOWFormatConverter> converter = converterClass();
   TOWFormatConverter* created = converter.get();
+  created->SetConversion(inputID, outputID);
   created->OutputPin()->AddConnection(this, nullptr);
   FConnectionSourcePin = created->OutputPin();
   TOWStateDispatcher* hub = TOWStateDispatcher::GetByNameCreate(this, hubName, IsDesigning());
@@ -522,8 +523,8 @@ void TOWSinkPin::WriteStateConverter(TWriter& Writer) {
   if (!hub || !converter) return;
   Writer.WriteListBegin();
   hub->WriteHubPart(Writer, this);
-  Writer.WriteString(GUIDToString(converter->InputPin()->DownStreamID()));
-  Writer.WriteString(GUIDToString(converter->OutputPin()->GetPrimaryConnectionID()));
+  Writer.WriteString(GUIDToString(converter->InputID()));
+  Writer.WriteString(GUIDToString(converter->OutputID()));
   Writer.WriteListEnd();
 }
 

@@ -153,6 +153,7 @@ TOWConnectionType TOWSourcePin::FindConnectionType(TOWBasicPin* ASink, bool AUse
       if (entry->InputID == offered.GetID(i) && ASink->SupportsType(entry->OutputID)) {
         result.ID = entry->InputID;
         result.ConverterClass = entry->ConverterClass;
+        result.ConverterOutputID = entry->OutputID;
         return result;
       }
     }
@@ -232,6 +233,7 @@ void TOWSourcePin::AddConnection(TOWBasicPin* APin, TOWBasicPin* AAfterPin) {
   if (found.ConverterClass) {
     FFormatConverters.push_back(found.ConverterClass());
     converter = FFormatConverters.back().get();
+    converter->SetConversion(found.ID, found.ConverterOutputID);
   }
   if (converter) {
     entry.ConnectionPin = converter->InputPin();

@@ -240,6 +240,7 @@ TOWConnectionType TOWStateDispatcher::FindTypeBetween(TOWBasicPin* AFrom, TOWBas
       if (entry->InputID == types.GetID(i) && ATo->SupportsType(entry->OutputID)) {
         result.ID = entry->InputID;
         result.ConverterClass = entry->ConverterClass;
+        result.ConverterOutputID = entry->OutputID;
         return result;
       }
     }
@@ -293,6 +294,7 @@ bool TOWStateDispatcher::ConnectPins(TOWBasicPin* APin, TOWBasicPin* AOtherPin, 
       if (found.ConverterClass) {
         TComponentPtr<TOWFormatConverter> created = found.ConverterClass();
         converter = created.get();
+        converter->SetConversion(found.ID, found.ConverterOutputID);
         hub->AddConverter(std::move(created));
       }
       if (converter) {

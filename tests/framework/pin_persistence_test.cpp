@@ -56,17 +56,57 @@ class TRealSink : public TTestComponentBase {
   TOWPinRef<TOWRealSinkPin> FInputPin;
 };
 
+// A component with a Boolean state pin, and one with a time-ranged position.
+class TTestSwitch : public TTestComponentBase {
+  SIB_CLASS(TTestSwitch, TTestComponentBase)
+ public:
+  explicit TTestSwitch(TComponent* AOwner)
+      : TTestComponentBase(AOwner), FEnablePin(makePin<TOWBoolStatePin>(this, FLock.get())) {}
+  TOWBoolStatePin* EnablePin() const { return FEnablePin.get(); }
+  static TPropertyList PublishedProperties() { return {prop("EnablePin", &TTestSwitch::EnablePin)}; }
+
+ protected:
+  void DestroyPins() override { FEnablePin.reset(); }
+  TOWPinRef<TOWBoolStatePin> FEnablePin;
+};
+
+class TTestPosition : public TTestComponentBase {
+  SIB_CLASS(TTestPosition, TTestComponentBase)
+ public:
+  explicit TTestPosition(TComponent* AOwner)
+      : TTestComponentBase(AOwner), FPositionPin(makePin<TOWInt64TimeRangedStatePin>(this, FLock.get())) {}
+  TOWInt64TimeRangedStatePin* PositionPin() const { return FPositionPin.get(); }
+  static TPropertyList PublishedProperties() { return {prop("PositionPin", &TTestPosition::PositionPin)}; }
+
+ protected:
+  void DestroyPins() override { FPositionPin.reset(); }
+  TOWPinRef<TOWInt64TimeRangedStatePin> FPositionPin;
+};
+
 class PinPersistenceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     registerPinTestClasses();
-    RegisterClasses<TIntSource, TRealSink>();
+    RegisterClasses<TIntSource, TRealSink, TTestSwitch, TTestPosition>();
     baselinePins_ = TOWPinRegistry::Count();
   }
   void TearDown() override {
     forms_.clear();
     OWFreePlaceholders();
     EXPECT_EQ(TOWPinRegistry::Count(), baselinePins_);
+    EXPECT_EQ(TOWStateDispatcher::Count(), 0u);
+  }
+
+  TPinTestForm* NewForm(const std::string& name) {
+    forms_.push_back(MakeComponent<TPinTestForm>());
+    forms_.back()->SetName(name);
+    return forms_.back().get();
+  }
+  template <class T>
+  static T* Add(TPinTestForm* form, const std::string& name) {
+    T* component = NewComponent<T>(*form);
+    component->SetName(name);
+    return component;
   }
 
   TPinTestForm* Load(const std::string& text, const std::string& rootName = {}) {
@@ -285,6 +325,100 @@ end
 )",
                                *form),
                EReadError);
+}
+
+TEST_F(PinPersistenceTest, AHubAcrossTwoWindowsStoresItsOtherMembersWithTheFirstPinOfEachWindow) {
+  TPinTestForm* form1 = NewForm("Form1");
+  TPinTestForm* form2 = NewForm("Form2");
+  auto* a = Add<TTestSwitch>(form1, "a");
+  auto* b = Add<TTestSwitch>(form1, "b");
+  auto* c = Add<TTestSwitch>(form2, "c");
+  ASSERT_TRUE(a->EnablePin()->Connect(b->EnablePin()));
+  ASSERT_TRUE(c->EnablePin()->Connect(a->EnablePin()));
+  ASSERT_EQ(a->EnablePin()->PinCount(), 3u);
+
+  const std::string saved1 = R"(object Form1: TPinTestForm
+  object a: TTestSwitch
+    EnablePin.Form = Form1
+    EnablePin.State = (
+      'Form1Link1'
+      Form2.c.EnablePin)
+  end
+  object b: TTestSwitch
+    EnablePin.Form = Form1
+    EnablePin.State = 'Form1Link1'
+  end
+end
+)";
+  const std::string saved2 = R"(object Form2: TPinTestForm
+  object c: TTestSwitch
+    EnablePin.Form = Form2
+    EnablePin.State = (
+      'Form1Link1'
+      Form1.a.EnablePin
+      Form1.b.EnablePin)
+  end
+end
+)";
+  EXPECT_EQ(SaveDescription(*form1), saved1);
+  EXPECT_EQ(SaveDescription(*form2), saved2);
+  EXPECT_EQ(SaveDescription(*form1), saved1) << "every save starts afresh";
+
+  forms_.clear();
+  ASSERT_EQ(TOWStateDispatcher::Count(), 0u);
+  TPinTestForm* loaded1 = Load(saved1);
+  TPinTestForm* loaded2 = Load(saved2);
+  auto* la = Find<TTestSwitch>(loaded1, "a");
+  auto* lc = Find<TTestSwitch>(loaded2, "c");
+  EXPECT_EQ(la->EnablePin()->PinCount(), 3u) << "the member list is ignored; the hub is joined by name";
+  la->EnablePin()->SetValue(true);
+  EXPECT_TRUE(lc->EnablePin()->Value());
+  EXPECT_TRUE(Find<TTestSwitch>(loaded1, "b")->EnablePin()->Value());
+}
+
+TEST_F(PinPersistenceTest, ASinkFedByAConverterInsideAHubStoresTheConvertersTypes) {
+  const char* text = R"(object Form1: TPinTestForm
+  object pos: TTestPosition
+    PositionPin.Form = Form1
+    PositionPin.State = 'Form1Link1'
+  end
+  object dst: TRealSink
+    InputPin.StateConverter = (
+      'Form1Link1'
+      '{6D054E38-F733-4212-8D5A-0E866802F866}'
+      '{208F9564-3C20-4C97-BB77-2FC5AE6E4194}')
+  end
+end
+)";
+  TPinTestForm* form = NewForm("Form1");
+  auto* pos = Add<TTestPosition>(form, "pos");
+  auto* dst = Add<TRealSink>(form, "dst");
+  ASSERT_TRUE(dst->InputPin()->Connect(pos->PositionPin()));
+  EXPECT_TRUE(dst->InputPin()->HasStateConverterData());
+  pos->PositionPin()->SetValue(12);
+  EXPECT_EQ(dst->InputPin()->Value(), 12.0);
+  EXPECT_EQ(SaveDescription(*form), text);
+
+  forms_.clear();
+  TPinTestForm* loaded = Load(text);
+  auto* lpos = Find<TTestPosition>(loaded, "pos");
+  auto* ldst = Find<TRealSink>(loaded, "dst");
+  lpos->PositionPin()->SubmitValueRange(30, 0, 100, 0, 1);
+  EXPECT_EQ(ldst->InputPin()->Value(), 30.0);
+  EXPECT_EQ(SaveDescription(*loaded), text);
+}
+
+TEST_F(PinPersistenceTest, AStatePinLinksToACompatiblePinByName) {
+  TPinTestForm* form = NewForm("Form1");
+  auto* a = Add<TTestSwitch>(form, "a");
+  auto* b = Add<TTestSwitch>(form, "b");
+  auto* amp = Add<TTestAmplifier>(form, "amp1");
+  EXPECT_FALSE(a->EnablePin()->TryLinkTo(nullptr, "amp1.InputPin")) << "not compatible";
+  EXPECT_TRUE(a->EnablePin()->TryLinkTo(nullptr, "Form1.b.EnablePin"));
+  EXPECT_TRUE(a->EnablePin()->IsConnectedTo(b->EnablePin()));
+  EXPECT_TRUE(a->EnablePin()->TryLinkTo(nullptr, ""));
+  EXPECT_FALSE(a->EnablePin()->IsConnected());
+  EXPECT_FALSE(amp->InputPin()->IsConnected());
 }
 
 }  // namespace
