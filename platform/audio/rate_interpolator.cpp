@@ -51,6 +51,16 @@ KernelTable buildKernelTable() {
   return table;
 }
 
+// The common channel counts with the count known to the compiler, so the loop vectorises.
+template <std::size_t kChannels>
+void weigh(const double* weights, const double* first, double* frame) {
+  std::array<double, kChannels> sums{};
+  for (int j = 0; j < kTaps; ++j) {
+    for (std::size_t c = 0; c < kChannels; ++c) sums[c] += weights[j] * first[static_cast<std::size_t>(j) * kChannels + c];
+  }
+  for (std::size_t c = 0; c < kChannels; ++c) frame[c] = sums[c];
+}
+
 const KernelTable& kernelTable() {
   static const KernelTable table = buildKernelTable();
   return table;
@@ -105,10 +115,20 @@ bool RateInterpolator::canProduce() const {
   return fraction_ == 0 ? position_ < end : position_ + kHalfTaps < end;
 }
 
+std::size_t RateInterpolator::takeUnchanged(std::size_t maxFrames, std::int64_t ppb, const double*& first) {
+  if (ppb != 0 || fraction_ != 0) return 0;
+  const std::int64_t available = base_ + static_cast<std::int64_t>(count_) - position_;
+  const std::size_t frames = std::min(maxFrames, static_cast<std::size_t>(std::max<std::int64_t>(0, available)));
+  first = history_.data() + static_cast<std::size_t>(position_ - base_) * channels_;
+  position_ += static_cast<std::int64_t>(frames);
+  return frames;
+}
+
 void RateInterpolator::produce(double* frame, std::int64_t ppb) {
   const std::size_t index = static_cast<std::size_t>(position_ - base_);
   if (fraction_ == 0) {
-    std::copy_n(history_.data() + index * channels_, channels_, frame);
+    const double* sample = history_.data() + index * channels_;
+    for (std::uint16_t c = 0; c < channels_; ++c) frame[c] = sample[c];
   } else {
     interpolate(frame, history_.data() + (index - (kHalfTaps - 1)) * channels_);
   }
@@ -126,10 +146,15 @@ void RateInterpolator::interpolate(double* frame, const double* first) const {
   for (int j = 0; j < kTaps; ++j) {
     weights[j] = table[phase][j] + between * (table[phase + 1][j] - table[phase][j]);
   }
-  for (std::uint16_t c = 0; c < channels_; ++c) {
-    double sum = 0.0;
-    for (int j = 0; j < kTaps; ++j) sum += weights[j] * first[static_cast<std::size_t>(j) * channels_ + c];
-    frame[c] = sum;
+  switch (channels_) {
+    case 1: weigh<1>(weights.data(), first, frame); break;
+    case 2: weigh<2>(weights.data(), first, frame); break;
+    default:
+      for (std::uint16_t c = 0; c < channels_; ++c) {
+        double sum = 0.0;
+        for (int j = 0; j < kTaps; ++j) sum += weights[j] * first[static_cast<std::size_t>(j) * channels_ + c];
+        frame[c] = sum;
+      }
   }
 }
 

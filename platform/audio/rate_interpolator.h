@@ -38,6 +38,10 @@ class RateInterpolator {
   // Writes the next output frame (channels values) and advances by one output frame.
   void produce(double* frame, std::int64_t ppb);
 
+  // At 0 ppm on a sample: up to maxFrames input frames, which are the output unchanged; the
+  // position moves past them. Returns 0 when steering or between samples (use produce).
+  std::size_t takeUnchanged(std::size_t maxFrames, std::int64_t ppb, const double*& first);
+
   // The integer part of the position: input frames played since clear().
   std::int64_t position() const { return position_; }
   // Input frames appended and not yet played.

@@ -69,29 +69,40 @@ void decodeSamples(SampleKind kind, const std::byte* in, std::size_t samples, do
 std::int64_t roundClamped(double value, std::int64_t low, std::int64_t high) {
   if (!(value > static_cast<double>(low))) return low;
   if (value >= static_cast<double>(high)) return high;
-  return std::llrint(value);
+  // Round half to even without a library call: adding and removing 1.5 * 2^52 leaves no fraction
+  // bits (the values here are far below 2^51).
+  constexpr double kRounder = 0x1.8p52;
+  return static_cast<std::int64_t>((value + kRounder) - kRounder);
 }
 
-void encodeFrame(SampleKind kind, const double* frame, std::size_t channels, std::byte* out) {
-  for (std::size_t c = 0; c < channels; ++c) {
-    switch (kind) {
-      case SampleKind::U8:
-        out[c] = static_cast<std::byte>(roundClamped(frame[c], -128, 127) + 128);
-        break;
-      case SampleKind::S16:
-        storeSample(out + 2 * c, static_cast<std::int16_t>(roundClamped(frame[c], INT16_MIN, INT16_MAX)));
-        break;
-      case SampleKind::S24:  // widened for the device
-        storeSample(out + 4 * c, static_cast<std::int32_t>(roundClamped(frame[c], -(1 << 23), (1 << 23) - 1) * 256));
-        break;
-      case SampleKind::S32:
-        storeSample(out + 4 * c, static_cast<std::int32_t>(roundClamped(frame[c], INT32_MIN, INT32_MAX)));
-        break;
-      case SampleKind::F32:
-        storeSample(out + 4 * c, static_cast<float>(frame[c]));
-        break;
-    }
+template <SampleKind kKind>
+void encodeSample(double value, std::byte* out) {
+  if constexpr (kKind == SampleKind::U8) {
+    *out = static_cast<std::byte>(roundClamped(value, -128, 127) + 128);
+  } else if constexpr (kKind == SampleKind::S16) {
+    storeSample(out, static_cast<std::int16_t>(roundClamped(value, INT16_MIN, INT16_MAX)));
+  } else if constexpr (kKind == SampleKind::S24) {  // widened for the device
+    storeSample(out, static_cast<std::int32_t>(roundClamped(value, -(1 << 23), (1 << 23) - 1) * 256));
+  } else if constexpr (kKind == SampleKind::S32) {
+    storeSample(out, static_cast<std::int32_t>(roundClamped(value, INT32_MIN, INT32_MAX)));
+  } else {
+    storeSample(out, static_cast<float>(value));
   }
+}
+
+// Produces up to `frames` device frames; returns how many the interpolator's input allowed.
+template <SampleKind kKind>
+std::size_t produceFrames(RateInterpolator& interpolator, std::int64_t ppb, double* frame, std::size_t channels,
+                          std::byte* out, std::size_t frames) {
+  constexpr std::size_t width = kKind == SampleKind::U8 ? 1 : kKind == SampleKind::S16 ? 2 : 4;
+  const double* unchanged = nullptr;
+  std::size_t produced = interpolator.takeUnchanged(frames, ppb, unchanged);
+  for (std::size_t i = 0; i < produced * channels; ++i, out += width) encodeSample<kKind>(unchanged[i], out);
+  for (; produced < frames && interpolator.canProduce(); ++produced) {
+    interpolator.produce(frame, ppb);
+    for (std::size_t c = 0; c < channels; ++c, out += width) encodeSample<kKind>(frame[c], out);
+  }
+  return produced;
 }
 
 }  // namespace
@@ -328,11 +339,14 @@ void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
 
 void WaveOutStream::renderChunk(std::byte* out, std::size_t frames, std::int64_t ppb) {
   pullInput(interpolator_.inputWanted(frames, ppb));
-  const SampleKind kind = sampleKindOf(format_);
   std::size_t produced = 0;
-  for (; produced < frames && interpolator_.canProduce(); ++produced) {
-    interpolator_.produce(frame_.data(), ppb);
-    encodeFrame(kind, frame_.data(), format_.channels, out + produced * deviceFormat_.blockAlign);
+  double* frame = frame_.data();
+  switch (sampleKindOf(format_)) {
+    case SampleKind::U8: produced = produceFrames<SampleKind::U8>(interpolator_, ppb, frame, format_.channels, out, frames); break;
+    case SampleKind::S16: produced = produceFrames<SampleKind::S16>(interpolator_, ppb, frame, format_.channels, out, frames); break;
+    case SampleKind::S24: produced = produceFrames<SampleKind::S24>(interpolator_, ppb, frame, format_.channels, out, frames); break;
+    case SampleKind::S32: produced = produceFrames<SampleKind::S32>(interpolator_, ppb, frame, format_.channels, out, frames); break;
+    case SampleKind::F32: produced = produceFrames<SampleKind::F32>(interpolator_, ppb, frame, format_.channels, out, frames); break;
   }
   if (produced > 0) primed_ = true;
   if (produced < frames) {
