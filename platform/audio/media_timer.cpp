@@ -5,7 +5,7 @@
 #include <ctime>
 #include <limits>
 
-#include "platform/core/thread.h"
+#include "platform/audio/run_thread.h"
 
 namespace sib {
 namespace {
@@ -48,13 +48,14 @@ MediaTimerId MediaTimerEvents::add(std::uint32_t periodMs, MediaTimerCallback ca
   return id;
 }
 
-MMResult MediaTimerEvents::remove(MediaTimerId id) {
+MMResult MediaTimerEvents::remove(MediaTimerId id, MediaTimerKill kill) {
   std::unique_lock lock(mutex_);
   auto find = [&] {
     return std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
   };
   if (find() == events_.end()) return kMMInvalidParam;
-  if (running_ == id && deliveringThread_ == std::this_thread::get_id()) {
+  const bool mustNotWait = deliveringThread_ == std::this_thread::get_id() || kill == MediaTimerKill::DontWait;
+  if (running_ == id && mustNotWait) {
     find()->killed = true;  // erased by deliver once the callback returns
     return kMMNoError;
   }
@@ -110,21 +111,6 @@ MonotonicClock& systemMonotonicClock() {
   return clock;
 }
 
-class MediaTimer::TickThread final : public Thread {
- public:
-  explicit TickThread(MediaTimer& timer) : Thread("sib.media-timer"), timer_(timer) {}
-  ~TickThread() override {
-    Terminate();
-    WaitFor();
-  }
-
- protected:
-  void Execute() override { timer_.run(); }
-
- private:
-  MediaTimer& timer_;
-};
-
 MediaTimer::MediaTimer(MonotonicClock& clock) : clock_(clock) {}
 
 MediaTimer::~MediaTimer() {
@@ -138,14 +124,14 @@ MediaTimerId MediaTimer::setEvent(std::uint32_t periodMs, MediaTimerCallback cal
   if (periodMs == 0 || !callback) return 0;
   const MediaTimerId id = events_.add(periodMs, std::move(callback));
   std::call_once(started_, [this] {
-    thread_ = std::make_unique<TickThread>(*this);
+    thread_ = std::make_unique<RunThread>("sib.media-timer", [this] { run(); });
     thread_->Start();
     thread_->SetPriority(ThreadPriority::Highest);
   });
   return id;
 }
 
-MMResult MediaTimer::killEvent(MediaTimerId id) { return events_.remove(id); }
+MMResult MediaTimer::killEvent(MediaTimerId id, MediaTimerKill kill) { return events_.remove(id, kill); }
 
 // Deadlines are absolute and advance by whole ticks: lateness never accumulates, and the ticks a
 // late wake-up missed are delivered with it.
@@ -171,7 +157,7 @@ MediaTimerId ManualTickSource::setEvent(std::uint32_t periodMs, MediaTimerCallba
   return events_.add(periodMs, std::move(callback));
 }
 
-MMResult ManualTickSource::killEvent(MediaTimerId id) { return events_.remove(id); }
+MMResult ManualTickSource::killEvent(MediaTimerId id, MediaTimerKill kill) { return events_.remove(id, kill); }
 
 void ManualTickSource::tick(std::uint32_t milliseconds) { events_.deliver(milliseconds); }
 
@@ -194,6 +180,6 @@ MediaTimerId timeSetEvent(std::uint32_t delayMs, MediaTimerCallback callback) {
   return currentMediaTickSource().setEvent(delayMs, std::move(callback));
 }
 
-MMResult timeKillEvent(MediaTimerId id) { return currentMediaTickSource().killEvent(id); }
+MMResult timeKillEvent(MediaTimerId id, MediaTimerKill kill) { return currentMediaTickSource().killEvent(id, kill); }
 
 }  // namespace sib

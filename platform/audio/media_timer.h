@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/audio/mm_result.h"
+#include "platform/core/thread.h"
 
 namespace sib {
 
@@ -25,22 +26,25 @@ using MediaTimerId = std::uint32_t;  // 0 is never a valid id
 // Runs on the tick source's thread; must be short and must not throw.
 using MediaTimerCallback = std::function<void(MediaTimerId id, std::uint32_t periods)>;
 
+enum class MediaTimerKill { WaitForRunningCall, DontWait };
+
 class MediaTickSource {
  public:
   virtual ~MediaTickSource() = default;
   // Calls back every periodMs milliseconds (at least 1); returns 0 when periodMs is 0 or no callback.
   virtual MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) = 0;
-  // No call of this event starts after it returns, and one running on another thread has finished
-  // (so do not call it while holding a lock that the callback takes). From inside the callback
-  // itself it only stops later calls. kMMInvalidParam for an unknown id.
-  virtual MMResult killEvent(MediaTimerId id) = 0;
+  // No call of this event starts after it returns. With WaitForRunningCall a call running on another
+  // thread has also finished (so do not wait while holding a lock that the callback takes); with
+  // DontWait it may still be finishing, and the callback object lives until it has. From inside the
+  // callback itself it only stops later calls. kMMInvalidParam for an unknown id.
+  virtual MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) = 0;
 };
 
 // The events of a tick source and their delivery; shared by the sources below.
 class MediaTimerEvents {
  public:
   MediaTimerId add(std::uint32_t periodMs, MediaTimerCallback callback);
-  MMResult remove(MediaTimerId id);
+  MMResult remove(MediaTimerId id, MediaTimerKill kill);
   // Advances every event by `milliseconds` and calls those whose period has come round, in the
   // order they were set, without holding the events' lock during a callback.
   void deliver(std::uint32_t milliseconds);
@@ -89,24 +93,23 @@ class MediaTimer final : public MediaTickSource {
   MediaTimer& operator=(const MediaTimer&) = delete;
 
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
-  MMResult killEvent(MediaTimerId id) override;
+  MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
 
  private:
-  class TickThread;
   void run();
 
   MonotonicClock& clock_;
   MediaTimerEvents events_;
   std::atomic<bool> stop_{false};
   std::once_flag started_;
-  std::unique_ptr<TickThread> thread_;
+  std::unique_ptr<Thread> thread_;
 };
 
 // A source for tests of the timer's users: nothing ticks until tick() is called, on the caller's thread.
 class ManualTickSource final : public MediaTickSource {
  public:
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
-  MMResult killEvent(MediaTimerId id) override;
+  MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
   void tick(std::uint32_t milliseconds = 1);
 
  private:
@@ -131,6 +134,6 @@ class ScopedMediaTickSource {
 
 // A periodic event every delayMs milliseconds on the current source; 0 on failure.
 MediaTimerId timeSetEvent(std::uint32_t delayMs, MediaTimerCallback callback);
-MMResult timeKillEvent(MediaTimerId id);
+MMResult timeKillEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall);
 
 }  // namespace sib

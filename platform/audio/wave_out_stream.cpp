@@ -1,5 +1,7 @@
 #include "platform/audio/wave_out_stream.h"
 
+#include "platform/audio/run_thread.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -107,21 +109,6 @@ std::size_t produceFrames(RateInterpolator& interpolator, std::int64_t ppb, doub
 
 }  // namespace
 
-class WaveOutStream::DeliveryThread final : public Thread {
- public:
-  explicit DeliveryThread(WaveOutStream& stream) : Thread("sib.wave-out"), stream_(stream) {}
-  ~DeliveryThread() override {
-    Terminate();
-    WaitFor();
-  }
-
- protected:
-  void Execute() override { stream_.deliveryLoop(); }
-
- private:
-  WaveOutStream& stream_;
-};
-
 struct WaveOutStream::PortLock {
   explicit PortLock(WaveOutPort& port) : port_(port) { port_.lock(); }
   ~PortLock() { port_.unlock(); }
@@ -157,7 +144,7 @@ WaveOutStream::~WaveOutStream() {
 
 void WaveOutStream::begin(std::unique_ptr<WaveOutPort> port) {
   pollForLoss_ = port->pollsForLoss();
-  deliveryThread_ = std::make_unique<DeliveryThread>(*this);
+  deliveryThread_ = std::make_unique<RunThread>("sib.wave-out", [this] { deliveryLoop(); });
   deliveryThread_->Start();
   deliveryThread_->SetPriority(ThreadPriority::Highest);
   // Started before it is published: a driver may take its own locks in start(), and none of them
@@ -217,19 +204,11 @@ MMResult WaveOutStream::write(WaveHeader* header) {
   return kMMNoError;
 }
 
-MMResult WaveOutStream::pause() {
+MMResult WaveOutStream::setPaused(bool paused) {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
   PortLock device(*port_);
-  paused_ = true;
-  return kMMNoError;
-}
-
-MMResult WaveOutStream::restart() {
-  std::lock_guard api(apiMutex_);
-  if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
-  paused_ = false;
+  paused_ = paused;
   return kMMNoError;
 }
 

@@ -41,8 +41,8 @@ class WaveOutStream final : public WaveOutRenderer {
   MMResult prepareHeader(WaveHeader* header);
   MMResult unprepareHeader(WaveHeader* header);
   MMResult write(WaveHeader* header);
-  MMResult pause();
-  MMResult restart();
+  MMResult pause() { return setPaused(true); }
+  MMResult restart() { return setPaused(false); }
   MMResult reset();
   MMResult close();
   MMResult status(WaveOutStatus& status);
@@ -56,9 +56,9 @@ class WaveOutStream final : public WaveOutRenderer {
   void deviceLost() override;
 
  private:
-  class DeliveryThread;
   struct PortLock;
 
+  MMResult setPaused(bool paused);
   bool usable() const { return !closed_ && port_; }  // apiMutex_ held
   bool onDeliveryThread() const;
   std::uint64_t framesOf(const WaveHeader* header) const;

@@ -211,5 +211,37 @@ TEST(ManualTickSource, KillWaitsForTheCallbackRunningOnAnotherThread) {
   EXPECT_EQ(sequence.load(), 2);  // not called again
 }
 
+// The shape a caller needs when it kills the event under a lock that the callback also takes.
+TEST(ManualTickSource, KillWithoutWaitingReturnsWhileTheCallbackStillRuns) {
+  ManualTickSource source;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false;
+  bool release = false;
+  int calls = 0;
+  const MediaTimerId id = source.setEvent(1, [&](MediaTimerId, std::uint32_t) {
+    std::unique_lock lock(mutex);
+    ++calls;
+    entered = true;
+    changed.notify_all();
+    changed.wait(lock, [&] { return release; });
+  });
+  std::thread ticker([&] { source.tick(); });
+  {
+    std::unique_lock lock(mutex);
+    changed.wait(lock, [&] { return entered; });
+  }
+  EXPECT_EQ(source.killEvent(id, MediaTimerKill::DontWait), kMMNoError);  // the callback is still blocked
+  {
+    std::lock_guard lock(mutex);
+    release = true;
+  }
+  changed.notify_all();
+  ticker.join();
+  source.tick();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(source.killEvent(id), kMMInvalidParam);
+}
+
 }  // namespace
 }  // namespace sib
