@@ -548,6 +548,10 @@ class TOWSinkPin : public TOWBasicSinkPin {
 // AFoundType when it is one of them, else the most preferred; empty when there is none.
 TGUID OWChooseUpstreamType(TOWStreamPin* ASink, TOWBasicPin* ASource, const TGUID& AFoundType);
 
+// The most recently registered converter from one of AOffered's types (the most preferred first) to a
+// type ASink supports; not found when there is none.
+TOWConnectionType OWFindRegisteredConverter(const TOWPinStreamType& AOffered, TOWBasicPin* ASink);
+
 // Raises the framework's error for a send that loops back to its own source.
 [[noreturn]] void OWRaiseDependsOnItself();
 

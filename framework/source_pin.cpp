@@ -146,11 +146,15 @@ TOWConnectionType TOWSourcePin::FindConnectionType(TOWBasicPin* ASink, bool AUse
     return result;
   }
   if (!ACreateNew) return result;
+  return OWFindRegisteredConverter(offered, ASink);
+}
 
+TOWConnectionType OWFindRegisteredConverter(const TOWPinStreamType& AOffered, TOWBasicPin* ASink) {
   const std::vector<TOWTypeConverterEntry> registered = OWFormatConverters();
   for (auto entry = registered.rbegin(); entry != registered.rend(); ++entry) {
-    for (std::size_t i = offered.Count(); i-- > 0;) {
-      if (entry->InputID == offered.GetID(i) && ASink->SupportsType(entry->OutputID)) {
+    for (std::size_t i = AOffered.Count(); i-- > 0;) {
+      if (entry->InputID == AOffered.GetID(i) && ASink->SupportsType(entry->OutputID)) {
+        TOWConnectionType result;
         result.ID = entry->InputID;
         result.ConverterClass = entry->ConverterClass;
         result.ConverterOutputID = entry->OutputID;
@@ -158,7 +162,7 @@ TOWConnectionType TOWSourcePin::FindConnectionType(TOWBasicPin* ASink, bool AUse
       }
     }
   }
-  return result;
+  return {};
 }
 
 bool TOWSourcePin::CanSupply(TOWBasicPin* ASink, bool AUseConverters) {

@@ -234,18 +234,7 @@ TOWConnectionType TOWStateDispatcher::FindTypeBetween(TOWBasicPin* AFrom, TOWBas
       }
     }
   }
-  const auto registered = OWFormatConverters();
-  for (auto entry = registered.rbegin(); entry != registered.rend(); ++entry) {
-    for (std::size_t i = types.Count(); i-- > 0;) {
-      if (entry->InputID == types.GetID(i) && ATo->SupportsType(entry->OutputID)) {
-        result.ID = entry->InputID;
-        result.ConverterClass = entry->ConverterClass;
-        result.ConverterOutputID = entry->OutputID;
-        return result;
-      }
-    }
-  }
-  return result;
+  return OWFindRegisteredConverter(types, ATo);
 }
 
 namespace {

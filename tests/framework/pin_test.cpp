@@ -10,30 +10,7 @@
 namespace sib::test {
 namespace {
 
-class PinTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    registerPinTestClasses();
-    baselinePins_ = TOWPinRegistry::Count();
-    form_ = MakeComponent<TPinTestForm>();
-    form_->SetName("Form1");
-  }
-  void TearDown() override {
-    form_.reset();
-    OWFreePlaceholders();
-    EXPECT_EQ(TOWPinRegistry::Count(), baselinePins_) << "a pin outlived its component";
-  }
-
-  template <class T>
-  T* Make(const std::string& name) {
-    T* component = NewComponent<T>(*form_);
-    component->SetName(name);
-    return component;
-  }
-
-  std::size_t baselinePins_ = 0;
-  TComponentPtr<TPinTestForm> form_;
-};
+using PinTest = PinFixture;
 
 std::vector<std::uint32_t> ids(const std::vector<Delivery>& deliveries) {
   std::vector<std::uint32_t> result;

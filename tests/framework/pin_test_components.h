@@ -3,8 +3,11 @@
 // output, on a form-like root.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "framework/component.h"
@@ -180,5 +183,32 @@ class TPinTestForm : public TComponent {
 };
 
 inline void registerPinTestClasses() { RegisterClasses<TPinTestForm, TTestPlayer, TTestAmplifier, TTestOutput>(); }
+
+// A root named Form1 for the test's components; afterwards no pin, placeholder or hub is left.
+class PinFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    registerPinTestClasses();
+    baselinePins_ = TOWPinRegistry::Count();
+    form_ = MakeComponent<TPinTestForm>();
+    form_->SetName("Form1");
+  }
+  void TearDown() override {
+    form_.reset();
+    OWFreePlaceholders();
+    EXPECT_EQ(TOWPinRegistry::Count(), baselinePins_) << "a pin outlived its component";
+    EXPECT_EQ(TOWStateDispatcher::Count(), 0u);
+  }
+
+  template <class T>
+  T* Make(const std::string& name) {
+    T* component = NewComponent<T>(*form_);
+    component->SetName(name);
+    return component;
+  }
+
+  std::size_t baselinePins_ = 0;
+  TComponentPtr<TPinTestForm> form_;
+};
 
 }  // namespace sib::test

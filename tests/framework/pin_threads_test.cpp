@@ -13,28 +13,7 @@ namespace {
 
 constexpr std::uint32_t kGenerousMs = 10'000;
 
-class PinThreadsTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    baselinePins_ = TOWPinRegistry::Count();
-    form_ = MakeComponent<TPinTestForm>();
-    form_->SetName("Form1");
-  }
-  void TearDown() override {
-    form_.reset();
-    OWFreePlaceholders();
-    EXPECT_EQ(TOWPinRegistry::Count(), baselinePins_);
-  }
-  template <class T>
-  T* Make(const std::string& name) {
-    T* component = NewComponent<T>(*form_);
-    component->SetName(name);
-    return component;
-  }
-
-  std::size_t baselinePins_ = 0;
-  TComponentPtr<TPinTestForm> form_;
-};
+using PinThreadsTest = PinFixture;
 
 // Runs `call` on a helper thread, which the caller joins after letting the other threads go. A call
 // that waits on the stopping thread would not return within the limit.

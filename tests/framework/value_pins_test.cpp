@@ -8,28 +8,18 @@
 namespace sib::test {
 namespace {
 
-class ValuePinsTest : public ::testing::Test {
+// Pins owned by one component of the fixture's root, held by the test.
+class ValuePinsTest : public PinFixture {
  protected:
   void SetUp() override {
-    baselinePins_ = TOWPinRegistry::Count();
-    form_ = MakeComponent<TPinTestForm>();
-    form_->SetName("Form1");
-    owner_ = NewComponent<TTestOutput>(*form_);
-    owner_->SetName("c1");
-  }
-  void TearDown() override {
-    form_.reset();
-    OWFreePlaceholders();
-    EXPECT_EQ(TOWPinRegistry::Count(), baselinePins_);
-    EXPECT_EQ(TOWStateDispatcher::Count(), 0u);
+    PinFixture::SetUp();
+    owner_ = Make<TTestOutput>("c1");
   }
   template <class T, class... Args>
   TOWPinRef<T> Pin(Args&&... args) {
     return makePin<T>(owner_, owner_->Lock().get(), std::forward<Args>(args)...);
   }
 
-  std::size_t baselinePins_ = 0;
-  TComponentPtr<TPinTestForm> form_;
   TTestOutput* owner_ = nullptr;
 };
 
