@@ -73,7 +73,8 @@ struct WaveHeader {
 };
 
 // Called on the device's delivery thread, one message at a time, in order. header is set for
-// kWomDone only. The callback may call any waveOut function except waveOutClose on its own device.
+// kWomDone only. The callback may call any waveOut function except waveOutClose on its own device;
+// it must not throw.
 using WaveOutCallback = std::function<void(WaveOutHandle handle, WaveOutMessage message, WaveHeader* header)>;
 
 enum class WaveOutStart { Running, Paused };
