@@ -1,5 +1,6 @@
 #include "signal/complex_buffer.h"
 
+#include <algorithm>
 #include <complex>
 #include <vector>
 
@@ -129,29 +130,14 @@ void TSLComplexBuffer::SqrtFrom(ISLComplexBuffer* Src) {
 }
 
 void TSLComplexBuffer::AutoCorr(ISLComplexBuffer* Src, TSLCorrelationType AType) {
-  const std::vector<Complex> source = copyOf(Src);
-  const std::uint32_t lags = GetSize();
-  TOWRealComplex* data = Write();
-  for (std::uint32_t n = 0; n < lags; ++n) {
-    Complex sum = 0.0;
-    for (std::size_t i = 0; i + n < source.size(); ++i) sum += source[i + n] * std::conj(source[i]);
-    data[n] = fromStd(sum * correlationScale(AType, source.size(), n));
-  }
+  const std::vector<Complex> lags =
+      autoCorrelate(copyOf(Src), GetSize(), AType, [](Complex v) { return std::conj(v); });
+  std::transform(lags.begin(), lags.end(), Write(), fromStd);
 }
 
 void TSLComplexBuffer::CrossCorr(ISLComplexBuffer* Src1, ISLComplexBuffer* Src2, std::int32_t ALoLag) {
-  const std::vector<Complex> first = copyOf(Src1);
-  const std::vector<Complex> second = copyOf(Src2);
-  const std::uint32_t lags = GetSize();
-  TOWRealComplex* data = Write();
-  for (std::uint32_t n = 0; n < lags; ++n) {
-    Complex sum = 0.0;
-    for (std::size_t i = 0; i < first.size(); ++i) {
-      const std::int64_t j = static_cast<std::int64_t>(i) + n + ALoLag;
-      if (j >= 0 && j < static_cast<std::int64_t>(second.size())) sum += first[i] * second[static_cast<std::size_t>(j)];
-    }
-    data[n] = fromStd(sum);
-  }
+  const std::vector<Complex> lags = crossCorrelate(copyOf(Src1), copyOf(Src2), GetSize(), ALoLag);
+  std::transform(lags.begin(), lags.end(), Write(), fromStd);
 }
 
 }  // namespace sib

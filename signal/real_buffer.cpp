@@ -216,29 +216,13 @@ void TSLRealBuffer::LnFrom(ISLRealBuffer* Src) {
 }
 
 void TSLRealBuffer::AutoCorr(ISLRealBuffer* Src, TSLCorrelationType AType) {
-  const std::vector<double> source = copyElements(Src);
-  const std::uint32_t lags = GetSize();
-  double* data = Write();
-  for (std::uint32_t n = 0; n < lags; ++n) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i + n < source.size(); ++i) sum += source[i] * source[i + n];
-    data[n] = sum * correlationScale(AType, source.size(), n);
-  }
+  const std::vector<double> lags = autoCorrelate(copyElements(Src), GetSize(), AType, [](double v) { return v; });
+  std::copy(lags.begin(), lags.end(), Write());
 }
 
 void TSLRealBuffer::CrossCorr(ISLRealBuffer* Src1, ISLRealBuffer* Src2, std::int32_t ALoLag) {
-  const std::vector<double> first = copyElements(Src1);
-  const std::vector<double> second = copyElements(Src2);
-  const std::uint32_t lags = GetSize();
-  double* data = Write();
-  for (std::uint32_t n = 0; n < lags; ++n) {
-    double sum = 0.0;
-    for (std::size_t i = 0; i < first.size(); ++i) {
-      const std::int64_t j = static_cast<std::int64_t>(i) + n + ALoLag;
-      if (j >= 0 && j < static_cast<std::int64_t>(second.size())) sum += first[i] * second[static_cast<std::size_t>(j)];
-    }
-    data[n] = sum;
-  }
+  const std::vector<double> lags = crossCorrelate(copyElements(Src1), copyElements(Src2), GetSize(), ALoLag);
+  std::copy(lags.begin(), lags.end(), Write());
 }
 
 double TSLRealBuffer::Mean() {

@@ -135,4 +135,35 @@ inline double correlationScale(TSLCorrelationType AType, std::size_t ALength, st
   return 1.0;
 }
 
+// Correlation lag n (n < ALags) of a source with itself: the sum over i of ASource[i + n] times
+// AConjugate(ASource[i]), scaled by AType.
+template <class T, class Conjugate>
+std::vector<T> autoCorrelate(const std::vector<T>& ASource, std::uint32_t ALags, TSLCorrelationType AType,
+                             Conjugate AConjugate) {
+  std::vector<T> result(ALags);
+  for (std::uint32_t n = 0; n < ALags; ++n) {
+    T sum{};
+    for (std::size_t i = 0; i + n < ASource.size(); ++i) sum += ASource[i + n] * AConjugate(ASource[i]);
+    result[n] = sum * correlationScale(AType, ASource.size(), n);
+  }
+  return result;
+}
+
+// Lag n (n < ALags) of two sources: the sum over i of AFirst[i] times ASecond[i + n + ALoLag], where
+// ASecond counts as 0 outside itself.
+template <class T>
+std::vector<T> crossCorrelate(const std::vector<T>& AFirst, const std::vector<T>& ASecond, std::uint32_t ALags,
+                              std::int32_t ALoLag) {
+  std::vector<T> result(ALags);
+  for (std::uint32_t n = 0; n < ALags; ++n) {
+    T sum{};
+    for (std::size_t i = 0; i < AFirst.size(); ++i) {
+      const std::int64_t j = static_cast<std::int64_t>(i) + n + ALoLag;
+      if (j >= 0 && j < static_cast<std::int64_t>(ASecond.size())) sum += AFirst[i] * ASecond[static_cast<std::size_t>(j)];
+    }
+    result[n] = sum;
+  }
+  return result;
+}
+
 }  // namespace sib
