@@ -75,8 +75,9 @@ void TSLFilterThread::Execute() {
     while (!Terminated()) {
       OperationRef operation = FOperationQueue.Pop();
       if (!operation) break;
-      FOwnerNotify(this, operation.get());
+      // Taking an operation off makes room at once, so a producer is not held for the processing.
       FProcessedEvent.Signal();
+      FOwnerNotify(this, operation.get());
     }
     FQueueEmptyEvent.Signal();
   }

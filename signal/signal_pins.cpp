@@ -218,8 +218,30 @@ void TSLOWSourcePin::AddConnection(TOWBasicPin* APin, TOWBasicPin* AAfterPin) {
 }
 
 void TSLOWSourcePin::RemoveConnection(TOWBasicPin* APin, bool AKeep) {
-  if (APin && !FInDisconnect.load() && IsConnectedTo(APin)) SendTo(APin, newOperation<TOWStopOperation>());
+  if (APin && !FInDisconnect.load()) SendStopWhileLeaving(APin);
   TOWSourcePin::RemoveConnection(APin, AKeep);
+}
+
+void TSLOWSourcePin::SendStopWhileLeaving(TOWBasicPin* APin) {
+  // The leaving sink may already hold this pin's destroy lock, which refuses ordinary sends; the
+  // connection entry is used directly, and the caller keeps both pins alive meanwhile.
+  TOWPinEntry entry;
+  {
+    LockSection read = ReadLock();
+    bool found = false;
+    for (const TOWPinEntry& e : FSinkPins) {
+      if (e.RealPin != APin) continue;
+      entry = e;
+      found = true;
+      break;
+    }
+    if (!found || !entry.SubmitFunction || !entry.ConnectionPin) return;
+  }
+  OperationRef stop = newOperation<TOWStopOperation>();
+  LockSection ownGivenUp = UnlockAll();
+  LockSection ownerGivenUp = FOwnerLock ? FOwnerLock->UnlockAll() : LockSection();
+  entry.SubmitFunction(entry.ConnectionPin->StreamIntf(), &entry.ConnectedID, stop.get(),
+                       TOWNotifyState{nsLastIteration});
 }
 
 // ---- TSLOWSinkPin -----------------------------------------------------------------------------------

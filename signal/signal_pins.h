@@ -149,6 +149,8 @@ class TSLOWSourcePin : public TOWPinStreams<TOWSourcePin, IOWClockStream, IOWSLU
   TOWSubmit DataSubmit() { return TOWSubmit::Bind<&TSLOWSourcePin::DataDispatch>(this); }
   // Sends AOperation to the connections of APin alone, with the pin's own lock given up.
   void SendTo(TOWBasicPin* APin, const OperationRef& AOperation);
+  // Sends a stop to the connection of APin alone, also while a destroy lock holds off other sends.
+  void SendStopWhileLeaving(TOWBasicPin* APin);
 
   OperationRef FStartOperation;
   TNotifyEvent FOnConnect;
