@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <thread>
 
 #include "platform/core/errors.h"
 
@@ -47,18 +48,38 @@ constexpr std::align_val_t kPoolAlignment{TSLSmartBufferManager::kAlignment};
 
 void freePoolMemory(void* ADataPtr) { ::operator delete(ADataPtr, kPoolAlignment); }
 
-TSLSmartBufferList::~TSLSmartBufferList() { FreeSurplus(0); }
+void TSLPoolLock::lock() {
+  int spins = 0;
+  while (FLocked.exchange(true, std::memory_order_acquire)) {
+    while (FLocked.load(std::memory_order_relaxed)) {
+      if (++spins < 100) {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+      } else {
+        std::this_thread::yield();
+      }
+    }
+  }
+}
 
-std::size_t TSLSmartBufferList::FreeSurplus(std::size_t AKeep) {
-  std::size_t freed = 0;
+TSLSmartBufferList::~TSLSmartBufferList() {
+  for (void* block : BufferList) {
+    unpoisonLent(block, FSize);
+    freePoolMemory(block);
+  }
+}
+
+std::size_t TSLSmartBufferList::TakeSurplus(std::size_t AKeep, std::vector<void*>& AReleased) {
+  std::size_t taken = 0;
   while (BufferList.size() > AKeep) {
     void* block = BufferList.back();
     BufferList.pop_back();
     unpoisonLent(block, FSize);
-    freePoolMemory(block);
-    freed += FSize;
+    AReleased.push_back(block);
+    taken += FSize;
   }
-  return freed;
+  return taken;
 }
 
 void TSLSmartBufferList::ResetCountDown() {
@@ -78,7 +99,6 @@ TSLSmartBufferManager& TSLSmartBufferManager::Instance() {
 }
 
 TSLSmartBufferList& TSLSmartBufferManager::FindOrAddList(std::uint32_t ASize) {
-  if (FLastList && FLastList->FSize == ASize) return *FLastList;
   auto found = std::find_if(ChainsList.begin(), ChainsList.end(),
                             [ASize](const std::unique_ptr<TSLSmartBufferList>& list) { return list->FSize == ASize; });
   if (found == ChainsList.end()) {
@@ -90,53 +110,72 @@ TSLSmartBufferList& TSLSmartBufferManager::FindOrAddList(std::uint32_t ASize) {
 }
 
 void* TSLSmartBufferManager::AllocateFresh(std::uint32_t ASize) {
-  if (FMemoryLimit && FBytesHeld + ASize > *FMemoryLimit) throw EOutOfMemory("Out of memory");
+  {
+    std::lock_guard guard(FLock);
+    if (FMemoryLimit && FBytesHeld + ASize > *FMemoryLimit) throw EOutOfMemory("Out of memory");
+    FBytesHeld += ASize;  // reserved before the system is asked, so that the limit holds for everyone
+  }
   void* block = ::operator new(ASize, kPoolAlignment, std::nothrow);
-  if (!block) throw EOutOfMemory("Out of memory");
-  FBytesHeld += ASize;
+  if (!block) {
+    std::lock_guard guard(FLock);
+    FBytesHeld -= ASize;
+    throw EOutOfMemory("Out of memory");
+  }
   return block;
 }
 
 void* TSLSmartBufferManager::Allocate(std::uint32_t ASize) {
   if (ASize == 0) return nullptr;
-  std::lock_guard guard(FLock);
-  TSLSmartBufferList& list = FindOrAddList(ASize);
-  list.ResetCountDown();
-  if (list.BufferList.empty()) return AllocateFresh(ASize);
-  // The most recently returned block is the likeliest to be in the cache.
-  void* block = list.BufferList.back();
-  list.BufferList.pop_back();
-  unpoisonLent(block, ASize);
-  return block;
+  {
+    std::lock_guard guard(FLock);
+    TSLSmartBufferList& list = ListFor(ASize);
+    list.ResetCountDown();
+    if (!list.BufferList.empty()) {
+      // The most recently returned block is the likeliest to be in the cache.
+      void* block = list.BufferList.back();
+      list.BufferList.pop_back();
+      unpoisonLent(block, ASize);
+      return block;
+    }
+  }
+  return AllocateFresh(ASize);
 }
 
 void TSLSmartBufferManager::Deallocate(void* ADataPtr, std::uint32_t ASize) {
   if (!ADataPtr) return;
   std::lock_guard guard(FLock);
-  TSLSmartBufferList& list = FindOrAddList(ASize);
+  TSLSmartBufferList& list = ListFor(ASize);
   list.BufferList.push_back(ADataPtr);
   poisonFree(ADataPtr, ASize);
   list.ResetCountDown();
 }
 
 void TSLSmartBufferManager::TrimTick() {
-  std::lock_guard guard(FLock);
-  for (std::size_t i = ChainsList.size(); i-- > 0;) {
-    TSLSmartBufferList& list = *ChainsList[i];
-    if (list.FCountDown > 0) --list.FCountDown;
-    FBytesHeld -= list.FreeSurplus(list.FCountDown);
-    if (list.FCountDown == 0) {
-      if (FLastList == &list) FLastList = nullptr;
-      ChainsList.erase(ChainsList.begin() + static_cast<std::ptrdiff_t>(i));
+  std::vector<void*> released;
+  {
+    std::lock_guard guard(FLock);
+    for (std::size_t i = ChainsList.size(); i-- > 0;) {
+      TSLSmartBufferList& list = *ChainsList[i];
+      if (list.FCountDown > 0) --list.FCountDown;
+      FBytesHeld -= list.TakeSurplus(list.FCountDown, released);
+      if (list.FCountDown == 0) {
+        if (FLastList == &list) FLastList = nullptr;
+        ChainsList.erase(ChainsList.begin() + static_cast<std::ptrdiff_t>(i));
+      }
     }
   }
+  for (void* block : released) freePoolMemory(block);
 }
 
 void TSLSmartBufferManager::ReleaseMemory() {
-  std::lock_guard guard(FLock);
-  for (auto& list : ChainsList) FBytesHeld -= list->FreeSurplus(0);
-  ChainsList.clear();
-  FLastList = nullptr;
+  std::vector<std::unique_ptr<TSLSmartBufferList>> lists;
+  {
+    std::lock_guard guard(FLock);
+    for (auto& list : ChainsList) FBytesHeld -= list->BufferList.size() * list->FSize;
+    lists.swap(ChainsList);
+    FLastList = nullptr;
+  }
+  // The lists free their blocks as they go, outside the lock.
 }
 
 void TSLSmartBufferManager::SetTickSource(std::unique_ptr<ISLTickSource> ASource) {

@@ -7,6 +7,7 @@
 // program that is the main loop's timer (pool_timer.h); tests drive `TrimTick` by hand.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -35,13 +36,25 @@ class TSLSmartBufferList {
   // Returns every free block to the system.
   ~TSLSmartBufferList();
 
-  // Frees free blocks from the end of the list until at most AKeep remain; returns the bytes freed.
-  std::size_t FreeSurplus(std::size_t AKeep);
+  // Moves free blocks from the end of the list into AReleased until at most AKeep remain; returns
+  // their bytes. The caller frees them (freePoolMemory) once it has left the pool's lock.
+  std::size_t TakeSurplus(std::size_t AKeep, std::vector<void*>& AReleased);
   void ResetCountDown();
 
   const std::uint32_t FSize;
   std::vector<void*> BufferList;
   std::uint32_t FCountDown = 0;
+};
+
+// The pool's lock: held only for a list lookup and a push or pop, so a waiter spins briefly (then
+// yields) instead of sleeping. Memory is taken from and given back to the system outside it.
+class TSLPoolLock {
+ public:
+  void lock();
+  void unlock() { FLocked.store(false, std::memory_order_release); }
+
+ private:
+  std::atomic<bool> FLocked{false};
 };
 
 class TSLSmartBufferManager {
@@ -91,10 +104,15 @@ class TSLSmartBufferManager {
 
  private:
   // Called with FLock held.
+  TSLSmartBufferList& ListFor(std::uint32_t ASize) {
+    if (FLastList && FLastList->FSize == ASize) [[likely]]
+      return *FLastList;
+    return FindOrAddList(ASize);
+  }
   TSLSmartBufferList& FindOrAddList(std::uint32_t ASize);
   void* AllocateFresh(std::uint32_t ASize);
 
-  std::mutex FLock;
+  TSLPoolLock FLock;
   std::vector<std::unique_ptr<TSLSmartBufferList>> ChainsList;
   // The last list used: most traffic is one size after another of the same size.
   TSLSmartBufferList* FLastList = nullptr;
