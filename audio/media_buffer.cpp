@@ -70,13 +70,12 @@ std::int64_t TMLTimeStamp::EndTime() const { return Block().GetTimeStampEnd(); }
 void TMLTimeStamp::SetEndTime(std::int64_t AValue) { Block().SetTimeStampEnd(AValue); }
 
 TMLMediaBuffer::TMLMediaBuffer(TMLSmartMediaBuffer* ADataContainer, std::uint32_t ASize)
-    : TSLGenericBuffer(ADataContainer, ASize), FTimeStamp(std::make_unique<TMLTimeStamp>(*this)) {}
+    : TSLGenericBuffer(ADataContainer, ASize) {}
 
 TMLMediaBuffer::TMLMediaBuffer(std::unique_ptr<TMLSmartMediaBuffer> AFreshBlock, std::uint32_t ASize)
-    : TSLGenericBuffer(std::unique_ptr<TSLSmartBuffer>(std::move(AFreshBlock)), ASize),
-      FTimeStamp(std::make_unique<TMLTimeStamp>(*this)) {}
+    : TSLGenericBuffer(std::unique_ptr<TSLSmartBuffer>(std::move(AFreshBlock)), ASize) {}
 
 TMLMediaBuffer::TMLMediaBuffer(TSLViewOf, TMLMediaBuffer& AOther)
-    : TSLGenericBuffer(TSLViewOf{}, AOther), FTimeStamp(std::make_unique<TMLTimeStamp>(*this)) {}
+    : TSLGenericBuffer(TSLViewOf{}, AOther) {}
 
 }  // namespace sib

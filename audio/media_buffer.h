@@ -71,10 +71,10 @@ class TMLMediaBuffer : public TSLGenericBuffer {
   TMLMediaBuffer(std::unique_ptr<TMLSmartMediaBuffer> AFreshBlock, std::uint32_t ASize);
   TMLMediaBuffer(TSLViewOf, TMLMediaBuffer& AOther);
 
-  virtual TMLTimeStamp* GetTimeStamp() { return FTimeStamp.get(); }
+  virtual TMLTimeStamp* GetTimeStamp() { return &FTimeStamp; }
 
  private:
-  std::unique_ptr<TMLTimeStamp> FTimeStamp;
+  TMLTimeStamp FTimeStamp{*this};
 };
 
 }  // namespace sib

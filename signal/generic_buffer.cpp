@@ -29,14 +29,14 @@ std::int64_t TSLSequenceStamp::BufferNumber() const { return FIntBuffer.DataCont
 void TSLSequenceStamp::SetBufferNumber(std::int64_t AValue) { FIntBuffer.DataContainer()->SetBufferNumber(AValue); }
 
 TSLGenericBuffer::TSLGenericBuffer(TSLSmartBuffer* ADataContainer, std::uint32_t ASize)
-    : FSequenceStamp(std::make_unique<TSLSequenceStamp>(*this)), FCharSize(ASize), pDataContainer(ADataContainer) {
+    : FCharSize(ASize), pDataContainer(ADataContainer) {
   if (!pDataContainer) throw EInvalidOperation("A data buffer needs a storage block");
   pDataContainer->AddReff(FOwnsData);
   CountNewBuffer();
 }
 
 TSLGenericBuffer::TSLGenericBuffer(std::unique_ptr<TSLSmartBuffer> AFreshBlock, std::uint32_t ASize)
-    : FSequenceStamp(std::make_unique<TSLSequenceStamp>(*this)), FCharSize(ASize), pDataContainer(AFreshBlock.get()) {
+    : FCharSize(ASize), pDataContainer(AFreshBlock.get()) {
   if (!pDataContainer) throw EInvalidOperation("A data buffer needs a storage block");
   pDataContainer->AddReff(FOwnsData);
   AFreshBlock.release();  // from here on the block lives by its reference count

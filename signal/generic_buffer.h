@@ -93,7 +93,7 @@ class TSLGenericBuffer : public TSLBasicBuffer, public ISLGenericBuffer {
   // The buffer stops counting as an owner of its block but still views it.
   virtual void RemoveOwnerShip();
 
-  TSLSequenceStamp* GetSequenceStamp() override { return FSequenceStamp.get(); }
+  TSLSequenceStamp* GetSequenceStamp() override { return &FSequenceStamp; }
   void SaveToFile(const std::string& AFileName) override;
   void LoadFromFile(const std::string& AFileName) override;
 
@@ -138,7 +138,7 @@ class TSLGenericBuffer : public TSLBasicBuffer, public ISLGenericBuffer {
     return RefPtr<ISLData>(static_cast<ISLGenericBuffer*>(ABuffer.get()));
   }
 
-  std::unique_ptr<TSLSequenceStamp> FSequenceStamp;
+  TSLSequenceStamp FSequenceStamp{*this};
   std::uint8_t* FDataPtr = nullptr;
   std::uint32_t FCharSize = 0;
   TSLSmartBuffer* pDataContainer = nullptr;
