@@ -387,6 +387,20 @@ std::int32_t TALCommonPlayer::TakeInternal(IALAudioBuffer* ABuffer, std::int32_t
   return n;
 }
 
+std::int32_t TALCommonPlayer::TopUp(IALAudioBuffer* ABuffer, std::int32_t ADelivered, std::int32_t ATarget,
+                                    std::int32_t AReadCount) {
+  while (ADelivered < ATarget) {
+    FInternalSize = ReadSamplesInto(FInternalBuffer.get(), AReadCount);
+    FInternalPosition = 0;
+    if (FInternalSize <= 0) {
+      FInternalSize = 0;
+      break;
+    }
+    ADelivered += TakeInternal(ABuffer, ADelivered, ATarget - ADelivered);
+  }
+  return ADelivered;
+}
+
 void TALCommonPlayer::ReadBuffer(std::int32_t, RefPtr<IALAudioBuffer>& ABuffer) {
   LockSection write = FLock->WriteLock();
   if (!write || !FOutputPin || !FOutputPin->IsConnected()) return;
@@ -409,28 +423,9 @@ void TALCommonPlayer::ReadBuffer(std::int32_t, RefPtr<IALAudioBuffer>& ABuffer) 
     if (delivered <= 0) return;
     // A decoding reader may deliver fewer frames than asked while more remain: top the block up from
     // the spare block, which keeps the surplus for the next block.
-    while (delivered < FBufferSize) {
-      FInternalSize = ReadSamplesInto(FInternalBuffer.get(), FBufferSize);
-      if (FInternalSize <= 0) {
-        FInternalSize = 0;
-        FInternalPosition = 0;
-        break;
-      }
-      FInternalPosition = 0;
-      delivered += TakeInternal(block.get(), delivered, FBufferSize - delivered);
-    }
+    delivered = TopUp(block.get(), delivered, FBufferSize, FBufferSize);
   } else {
-    delivered = TakeInternal(block.get(), 0, count);
-    while (delivered < count) {
-      FInternalSize = ReadSamplesInto(FInternalBuffer.get(), count);
-      if (FInternalSize <= 0) {
-        FInternalSize = 0;
-        FInternalPosition = 0;
-        break;
-      }
-      FInternalPosition = 0;
-      delivered += TakeInternal(block.get(), delivered, count - delivered);
-    }
+    delivered = TopUp(block.get(), TakeInternal(block.get(), 0, count), count, count);
   }
   // A block that ends early (the end of the stream) holds exactly the frames delivered: the rest of
   // its storage was never written.

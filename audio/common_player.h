@@ -239,6 +239,9 @@ class TALCommonPlayer : public TLPComponent {
   std::int32_t ReadSamplesInto(IALAudioBuffer* ABuffer, std::int32_t ACount);
   // Takes frames from FInternalBuffer into ABuffer at ATargetOffset; returns how many.
   std::int32_t TakeInternal(IALAudioBuffer* ABuffer, std::int32_t ATargetOffset, std::int32_t ACount);
+  // Fills ABuffer from frame ADelivered up to ATarget through the spare block, reading AReadCount
+  // frames at a time, until the reader has no more; returns the frames ABuffer now holds.
+  std::int32_t TopUp(IALAudioBuffer* ABuffer, std::int32_t ADelivered, std::int32_t ATarget, std::int32_t AReadCount);
 
   // The clock's period split into whole 100-ns units and the remainder in units of 1/rate of them;
   // FClockLead is how far the clock has run ahead of the blocks' real duration, in the same units.

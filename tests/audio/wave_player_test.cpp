@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <condition_variable>
 #include <mutex>
+#include <span>
 
 #include "platform/audio/media_timer.h"
 #include "platform/ui/application.h"
@@ -261,9 +262,17 @@ TEST_F(WavePlayerTest, EnablingAgainRetriesAnOpenThatFailed) {
   EXPECT_TRUE(player->Opened());
 }
 
-TEST_F(WavePlayerTest, ExtensibleFloatIsDecodedTo16BitAndShortReadsAreToppedUpToWholeBlocks) {
-  // 3000 stereo frames of 32-bit float: a read of 1024 frames' worth of 16-bit bytes holds only 512
-  // float frames, so every block is topped up from the spare block.
+struct FloatRow {
+  std::int32_t bufferSize;
+  std::vector<std::size_t> blockSizes;
+};
+std::ostream& operator<<(std::ostream& os, const FloatRow& r) { return os << "BufferSize " << r.bufferSize; }
+
+class WavePlayerFloat : public WavePlayerTest, public ::testing::WithParamInterface<FloatRow> {};
+
+TEST_P(WavePlayerFloat, ExtensibleFloatIsDecodedTo16BitAndShortReadsAreToppedUpToWholeBlocks) {
+  // 3000 stereo frames of 32-bit float: a read of n frames' worth of 16-bit bytes holds only n / 2
+  // float frames, so every block is topped up from the spare block, which keeps any surplus.
   std::vector<std::uint8_t> data;
   for (int i = 0; i < 3000; ++i) {
     const float left = static_cast<float>(i % 64) / 128.0f;  // i % 64 × 256 in 16 bits
@@ -278,12 +287,13 @@ TEST_F(WavePlayerTest, ExtensibleFloatIsDecodedTo16BitAndShortReadsAreToppedUpTo
   spec.bits = 32;
   spec.extensible = true;
   spec.subFormat = kWaveSubFormatIeeeFloat;
+  player->SetBufferSize(GetParam().bufferSize);
   player->SetFileName(folder.write("float.wav", test::waveBytes(spec, data)));
   ASSERT_TRUE(player->Opened());
   EXPECT_EQ(player->WaveFormat().Format.wBitsPerSample, 16);
   EXPECT_EQ(player->WaveFormat().Format.nBlockAlign, 4);
   EXPECT_EQ(player->SamplesCount(), 3000);
-  Produce(3);
+  Produce(static_cast<int>(GetParam().blockSizes.size()));
   std::vector<std::size_t> sizes;
   std::vector<std::int16_t> samples;
   for (const Received& r : consumer->Log()) {
@@ -291,12 +301,113 @@ TEST_F(WavePlayerTest, ExtensibleFloatIsDecodedTo16BitAndShortReadsAreToppedUpTo
     sizes.push_back(r.Samples.size() / 2);
     samples.insert(samples.end(), r.Samples.begin(), r.Samples.end());
   }
-  EXPECT_EQ(sizes, (std::vector<std::size_t>{1024, 1024, 952}));
+  EXPECT_EQ(sizes, GetParam().blockSizes);
   ASSERT_EQ(samples.size(), 6000u);
   for (std::size_t frame = 0; frame < 3000; ++frame) {
     ASSERT_NEAR(samples[2 * frame], static_cast<int>(frame % 64) * 256, 1) << "frame " << frame;
     ASSERT_NEAR(samples[2 * frame + 1], -8192, 1) << "frame " << frame;
   }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WavePlayerFloat,
+                         ::testing::Values(FloatRow{1024, {1024, 1024, 952}}, FloatRow{1001, {1001, 1001, 998}}));
+
+// The whole file decoded in one conversion, for comparison.
+std::vector<std::int16_t> decodeAll(const std::vector<std::uint8_t>& file, std::span<const std::uint8_t> format) {
+  TALWaveFormatExtensible pcm{};
+  pcm.Format = {kALWaveFormatExtensible, 1, 8000, 16000, 2, 16, kALExtensibleSize};
+  pcm.wValidBitsPerSample = 16;
+  pcm.dwChannelMask = 1;
+  pcm.SubFormat = kALSubFormatPcm;
+  std::unique_ptr<WaveDecoder> decoder;
+  EXPECT_EQ(WaveDecoder::open(format, {reinterpret_cast<const std::uint8_t*>(&pcm), sizeof(pcm)}, decoder), kMediaOk);
+  const std::vector<std::uint8_t> coded(file.end() - 2500, file.end());
+  std::uint32_t bound = 0;
+  decoder->size(static_cast<std::uint32_t>(coded.size()), bound);
+  std::vector<std::int16_t> out(bound / 2);
+  WaveConvertHeader header;
+  header.pbSrc = coded.data();
+  header.cbSrcLength = static_cast<std::uint32_t>(coded.size());
+  header.pbDst = reinterpret_cast<std::uint8_t*>(out.data());
+  header.cbDstLength = bound;
+  decoder->prepareHeader(header);
+  decoder->convert(header, kWaveConvertStart | kWaveConvertBlockAlign);
+  decoder->unprepareHeader(header);
+  out.resize(header.cbDstLengthUsed / 2);
+  return out;
+}
+
+TEST_F(WavePlayerTest, MuLawDecodesToMoreFramesThanAskedAndTheSurplusComesFirstInTheNextBlock) {
+  // One µ-law byte decodes to two PCM bytes: a read sized for n PCM frames takes 2n coded frames.
+  std::vector<std::uint8_t> data(2500);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7);
+  test::WaveSpec spec;
+  spec.tag = kWaveFormatMuLaw;
+  spec.channels = 1;
+  spec.rate = 8000;
+  spec.bits = 8;
+  const std::vector<std::uint8_t> file = test::waveBytes(spec, data);
+  player->SetBufferSize(1000);
+  player->SetFileName(folder.write("mulaw.wav", file));
+  ASSERT_TRUE(player->Opened());
+  Produce(3);
+  std::vector<std::int16_t> played;
+  std::vector<std::size_t> sizes;
+  for (const Received& r : consumer->Log()) {
+    if (r.Kind != "buffer") continue;
+    sizes.push_back(r.Samples.size());
+    played.insert(played.end(), r.Samples.begin(), r.Samples.end());
+  }
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{1000, 1000, 500}));
+  // The fmt chunk starts at byte 20 of the file and is 18 bytes long.
+  EXPECT_EQ(played, decodeAll(file, std::span<const std::uint8_t>(file.data() + 20, 18)));
+}
+
+// A downstream component that claims the pump, as an output that drives the device does.
+class TTestPumpMaster : public TLPComponent {
+ public:
+  explicit TTestPumpMaster(TComponent* AOwner)
+      : TLPComponent(AOwner),
+        FInputPin(makePin<TALOWAudioSinkPin>(this, FLock.get(),
+                                             [this](TOWBasicPin*, const TGUID*, IOWNotifyOperation* Op, TOWNotifyState) {
+                                               if (auto* request = operationAs<TOWPumpRequestOperation>(Op))
+                                                 request->Pump = this;
+                                               if (operationIs<TOWSuppliedBufferOperation>(Op)) ++Buffers;
+                                               return TOWNotifyResult{};
+                                             })) {}
+  void BeforeDestruction() override {
+    {
+      LockSection stop = FLock->StopLock();
+      FInputPin.reset();
+    }
+    TLPComponent::BeforeDestruction();
+  }
+  TALOWAudioSinkPin* InputPin() const { return FInputPin.get(); }
+  int Buffers = 0;
+
+ private:
+  TOWPinRef<TALOWAudioSinkPin> FInputPin;
+};
+
+TEST(WavePlayerPump, APlayerDrivenByAnotherComponentHasNoClockAndServesARepeatedRequestOnce) {
+  Application app;
+  ManualTickSource ticks;
+  ScopedMediaTickSource scopedTicks{ticks};
+  test::TempFolder folder;
+  TComponentPtr<TTestPumpMaster> master = MakeComponent<TTestPumpMaster>();
+  TComponentPtr<TALWavePlayer> player = MakeComponent<TALWavePlayer>();
+  ASSERT_TRUE(master->InputPin()->Connect(player->OutputPin()));
+  player->SetFileName(folder.write("a.wav", test::numberedPcm(5000, 1)));
+  EXPECT_FALSE(player->IsPump());
+  EXPECT_EQ(player->ClockInterval(), 0);
+  OperationRef request = newOperation<TOWMasterPumpOperation>(master.get());
+  master->InputPin()->Notify(request);
+  master->InputPin()->Notify(request);
+  EXPECT_EQ(master->Buffers, 1) << "the same request twice";
+  master->InputPin()->MasterPump(master.get());
+  EXPECT_EQ(master->Buffers, 2);
+  master->InputPin()->MasterPump(player.get());
+  EXPECT_EQ(master->Buffers, 2) << "a request from a component that does not drive";
 }
 
 TEST_F(WavePlayerTest, A12BitFileIsDeliveredIn16BitContainersWithItsOwnBlockAlign) {
