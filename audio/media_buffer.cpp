@@ -52,7 +52,8 @@ void TMLSmartMediaBuffer::SetTimeData(TMLSmartMediaBuffer& AOther) {
 }
 
 void TMLSmartMediaBuffer::CopyTimeDataLocked(TMLSmartMediaBuffer& ATarget) {
-  std::lock_guard guard(ATarget.FCriticalSection);
+  // The target is a fresh block that no other thread can see yet, so it needs no lock of its own;
+  // taking it here would nest two block locks in an order that pooled blocks can reverse.
   ATarget.FTimeStampAvailable = FTimeStampAvailable;
   ATarget.FTimeStampBegin = FTimeStampBegin;
   ATarget.FTimeStampEnd = FTimeStampEnd;

@@ -37,7 +37,8 @@ class TMLSmartMediaBuffer : public TSLSmartBuffer {
   virtual void SetTimeData(TMLSmartMediaBuffer& AOther);
 
  protected:
-  // Copies this block's time fields into ATarget; called with this block's lock held.
+  // Copies this block's time fields into ATarget, a fresh block that no other thread can reach yet;
+  // called with this block's lock held.
   void CopyTimeDataLocked(TMLSmartMediaBuffer& ATarget);
 
  private:

@@ -29,8 +29,8 @@ class RecordingTickSource final : public MediaTickSource {
     FActive.push_back({id, periodMs});
     return id;
   }
-  MMResult killEvent(MediaTimerId id) override {
-    const MMResult result = FTicks.killEvent(id);
+  MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override {
+    const MMResult result = FTicks.killEvent(id, kill);
     std::lock_guard guard(FMutex);
     std::erase_if(FActive, [id](const Timer& timer) { return timer.id == id; });
     return result;
