@@ -33,13 +33,18 @@ std::ostream& operator<<(std::ostream& os, const Block& b) {
   return os << "{" << b.frames << " frames from " << b.first << " tag " << b.tag << "}";
 }
 
-class WavePlayerTest : public ::testing::Test {
- protected:
-  // Declared in this order so that the player goes first, then the consumer, then the clock source.
+// The test's own main thread, a player clock that ticks only when told, and a folder for the files.
+// Components made after it go before it.
+struct QuietSurroundings {
   Application app;
   ManualTickSource ticks;
   ScopedMediaTickSource scopedTicks{ticks};
   test::TempFolder folder;
+};
+
+class WavePlayerTest : public ::testing::Test, protected QuietSurroundings {
+ protected:
+  // The player goes first, then the consumer.
   TComponentPtr<Consumer> consumer = MakeComponent<Consumer>();
   TComponentPtr<TALWavePlayer> player = MakeComponent<TALWavePlayer>();
 
@@ -390,14 +395,11 @@ class TTestPumpMaster : public TLPComponent {
 };
 
 TEST(WavePlayerPump, APlayerDrivenByAnotherComponentHasNoClockAndServesARepeatedRequestOnce) {
-  Application app;
-  ManualTickSource ticks;
-  ScopedMediaTickSource scopedTicks{ticks};
-  test::TempFolder folder;
+  QuietSurroundings surroundings;
   TComponentPtr<TTestPumpMaster> master = MakeComponent<TTestPumpMaster>();
   TComponentPtr<TALWavePlayer> player = MakeComponent<TALWavePlayer>();
   ASSERT_TRUE(master->InputPin()->Connect(player->OutputPin()));
-  player->SetFileName(folder.write("a.wav", test::numberedPcm(5000, 1)));
+  player->SetFileName(surroundings.folder.write("a.wav", test::numberedPcm(5000, 1)));
   EXPECT_FALSE(player->IsPump());
   EXPECT_EQ(player->ClockInterval(), 0);
   OperationRef request = newOperation<TOWMasterPumpOperation>(master.get());
