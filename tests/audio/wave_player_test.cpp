@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <condition_variable>
 #include <mutex>
@@ -484,13 +485,36 @@ TEST_F(WavePlayerTest, BufferSizeZeroStoresOne) {
   EXPECT_EQ(player->BufferSize(), 1);
 }
 
-TEST_F(WavePlayerTest, WithoutLoopTheEndOfTheFileStopsAndDisablesThePlayer) {
+struct EndRow {
+  bool restartOnNewFile;
+  std::size_t stops;
+};
+std::ostream& operator<<(std::ostream& os, const EndRow& r) { return os << "RestartOnNewFile " << r.restartOnNewFile; }
+
+class WavePlayerEnd : public WavePlayerTest, public ::testing::WithParamInterface<EndRow> {};
+
+TEST_P(WavePlayerEnd, WithoutLoopTheEndOfTheFileClosesAndDisablesThePlayerAndEndStopsOnlyWithRestart) {
+  player->SetRestartOnNewFile(GetParam().restartOnNewFile);
   player->SetFileName(File("a.wav", 1500, 1));
-  Produce(2);
-  EXPECT_EQ(Blocks().size(), 2u);
+  Produce(3);
+  EXPECT_EQ(Blocks(), (std::vector<Block>{{1024, 0, 1}, {476, 1024, 1}}));
   EXPECT_FALSE(player->Enabled());
   EXPECT_FALSE(player->Opened());
-  EXPECT_EQ(Count("stop"), 1u) << "RestartOnNewFile true sends the end stop";
+  EXPECT_EQ(Count("stop"), GetParam().stops);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, WavePlayerEnd, ::testing::Values(EndRow{true, 1}, EndRow{false, 0}));
+
+TEST_F(WavePlayerTest, ProgressReportsTheRangeAndThePositionAfterEachBlock) {
+  std::vector<std::array<std::int64_t, 3>> reports;
+  player->SetOnProgress(TALAudioProgressEvent(std::function<void(TObject*, std::int64_t, std::int64_t, std::int64_t)>(
+      [&](TObject*, std::int64_t start, std::int64_t stop, std::int64_t sample) {
+        reports.push_back({start, stop, sample});
+      })));
+  player->SetFileName(File("a.wav", 3000, 1));
+  Produce(2);
+  const std::vector<std::array<std::int64_t, 3>> expected = {{0, 2999, 1024}, {0, 2999, 2048}};
+  EXPECT_EQ(reports, expected);
 }
 
 }  // namespace
