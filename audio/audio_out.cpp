@@ -83,7 +83,6 @@ void TALWaveThread::WaitUntilIdle() {
 
 void TALWaveThread::Execute() {
   AnnounceThreadName();
-  SetPriority(ThreadPriority::Highest);
   std::unique_lock guard(FSection);
   while (true) {
     FSemaphore.wait(guard, [this] { return FStopping || !FItems.empty(); });
@@ -422,6 +421,8 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   FParams->SetIsOpen(true);
   FWaveThread = TLPThread::Create<TALWaveThread>(
       this, [this](std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* hdr) { DeviceMessage(uMsg, hwo, hdr); });
+  // Set from here: the thread's handle is complete only once Create has returned.
+  FWaveThread->SetPriority(ThreadPriority::Highest);
   // A device that went away is not looked for again: the next start plays on the default device.
   const int deviceId = FDeviceLost ? kWaveMapper : FDevice->GetDeviceID();
   FDeviceLost = false;
