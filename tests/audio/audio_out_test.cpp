@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/sync.h"
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/core/errors.h"
 #include "platform/ui/application.h"
@@ -231,7 +232,11 @@ TEST_F(AudioOutTest, HandledOpenFailureRaisesNothing) {
 
 TEST_F(AudioOutTest, LostDeviceIsReportedAndTheNextStartPlaysOnTheDefaultDevice) {
   std::vector<std::string> warnings;
-  out->SetOnWarning(TSLWarningEvent([&](TObject*, const std::string& t, std::int32_t) { warnings.push_back(t); }));
+  TOWEvent warned(true, false);
+  out->SetOnWarning(TSLWarningEvent([&](TObject*, const std::string& t, std::int32_t) {
+    warnings.push_back(t);
+    warned.Signal();
+  }));
   out->Device()->SetDeviceName("Second device");
   out->SetPrefillInterval(2);
   StartWave();
@@ -239,6 +244,8 @@ TEST_F(AudioOutTest, LostDeviceIsReportedAndTheNextStartPlaysOnTheDefaultDevice)
   ASSERT_TRUE(sim.isOpen(1));
   sim.loseDevice(1);
   sim.advance(30ms);
+  // The loss reaches the output through the device layer's delivery thread.
+  ASSERT_TRUE(warned.WaitFor(kInfinite));
   out->WaitUntilDeviceIdle();
   Submit(1024);  // refused by the lost device, released at once
   out->WaitUntilDeviceIdle();
