@@ -25,6 +25,7 @@
 
 #include "audio/audio_buffer.h"
 #include "audio/audio_pins.h"
+#include "audio/error_events.h"
 #include "framework/collection.h"
 #include "framework/component.h"
 #include "framework/lp_thread.h"
@@ -35,9 +36,6 @@
 #include "signal/operation_list.h"
 
 namespace sib {
-
-using TSLErrorEvent = TEvent<TObject*, const std::string&, std::int32_t, bool&>;
-using TSLWarningEvent = TEvent<TObject*, const std::string&, std::int32_t>;
 
 class TALAudioOut;
 

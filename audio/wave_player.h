@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "audio/common_player.h"
+#include "audio/error_events.h"
 #include "platform/media/wave_decoder.h"
 #include "platform/media/wave_file.h"
 
 namespace sib {
 
 using TSLTextCaptionEvent = TEvent<TObject*, const std::string&>;
-using TSLErrorEvent = TEvent<TObject*, const std::string&, std::int32_t, bool&>;
 
 class TALWavePlayer : public TALCommonPlayer {
   SIB_CLASS(TALWavePlayer, TALCommonPlayer)
