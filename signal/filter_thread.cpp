@@ -7,7 +7,7 @@ namespace sib {
 // ---- TSLThreading -----------------------------------------------------------------------------------
 
 TSLThreading::TSLThreading(TLPComponent* AOwner, TLPPropUpdateFunc APriorityNotify)
-    : TLPPersistent(AOwner, *AOwner->Lock()), FOwner(AOwner), FPriorityNotify(APriorityNotify) {}
+    : TLPPersistent(AOwner, *AOwner->Lock()), FPriorityNotify(APriorityNotify) {}
 
 void TSLThreading::SetPriority(TThreadPriority AValue) {
   {
@@ -44,7 +44,6 @@ TSLFilterThread::TSLFilterThread(TLPComponent* AOwner, TSLThreading* AThreading,
     : TLPThread(ComponentName(AOwner) + ".TSLFilterThread"),
       FLock(AOwner->Lock()),
       FOwnerNotify(std::move(AOwnerNotify)),
-      FThreading(AThreading),
       FOperationQueue(RefPtr<IOWLock>(FLock.get())),
       FQueueBound(static_cast<std::int32_t>(std::clamp<std::uint32_t>(AThreading->QueueSize(), 1, 0x7FFFFFFF))) {}
 

@@ -57,7 +57,6 @@ class TSLThreading : public TLPPersistent {
  private:
   bool FEnabled = false;
   TThreadPriority FPriority = tpNormal;
-  TLPComponent* FOwner;
   TLPPropUpdateFunc FPriorityNotify;
   std::uint32_t FQueueSize = 15;
 };
@@ -94,7 +93,6 @@ class TSLFilterThread : public TLPThread {
  private:
   RefPtr<ILPLock> FLock;
   TSLFilterThreadNotify FOwnerNotify;
-  TSLThreading* FThreading;
   TOWEvent FEvent{false, false};
   TOWEvent FProcessedEvent{false, false};
   std::atomic<bool> FStarted{false};
