@@ -178,7 +178,7 @@ TEST(Amplifier, ThreadedKeepsBufferOrderAndPassesControlOnAfterTheQueueDrains) {
   std::shared_ptr<TSLFilterThread> worker = chain.amp->FilterThread();
   ASSERT_TRUE(worker);
   for (std::int16_t i = 0; i < 40; ++i) chain.Submit(stereo16({i, static_cast<std::int16_t>(-i)}));
-  worker->GetQueueEvent().WaitFor(kInfinite);
+  chain.consumer->WaitForBuffers(40);
   chain.out()->Notify(newOperation<TOWSLPauseOperation>());
   chain.out()->Notify(newOperation<TOWSLResumeOperation>());
   chain.out()->Stop();
@@ -223,7 +223,8 @@ TEST(Amplifier, ThreadedProducerWaitsOnceQueueSizeOperationsAreQueued) {
   });
   producer.join();
   release.WaitFor(kInfinite);
-  worker->GetQueueEvent().WaitFor(kInfinite);
+  // The queue runs empty when the worker takes the last block, before the block reaches the consumer.
+  chain.consumer->WaitForBuffers(kBlocks);
   EXPECT_LE(maxQueued.load(), kQueueSize);
   EXPECT_EQ(chain.Buffers().size(), static_cast<std::size_t>(kBlocks));
   chain.out()->Stop();
@@ -259,7 +260,7 @@ void StressPropertyWrites(bool threaded) {
     chain.amp->SetEnabled(i % 2 == 0);
   }
   producer.join();
-  if (worker) worker->GetQueueEvent().WaitFor(kInfinite);
+  chain.consumer->WaitForBuffers(kBlocks);
   const std::vector<Received> buffers = chain.Buffers();
   ASSERT_EQ(buffers.size(), static_cast<std::size_t>(kBlocks));
   for (int i = 0; i < kBlocks; ++i) EXPECT_EQ(buffers[static_cast<std::size_t>(i)].BeginTime, 100000LL * i) << i;

@@ -3,6 +3,7 @@
 // thread.
 #pragma once
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -63,6 +64,11 @@ class TTestAudioConsumer : public TLPComponent {
     std::lock_guard guard(FMutex);
     return FLog;
   }
+  // Waits until `count` buffers have been recorded: a worker thread may still be delivering them.
+  void WaitForBuffers(std::size_t count) {
+    std::unique_lock guard(FMutex);
+    FLogged.wait(guard, [&] { return FBufferCount >= count; });
+  }
   std::vector<std::string> Kinds() {
     std::vector<std::string> kinds;
     for (const Received& r : Log()) kinds.push_back(r.Kind);
@@ -99,13 +105,19 @@ class TTestAudioConsumer : public TLPComponent {
     } else {
       r.Kind = "other";
     }
-    std::lock_guard guard(FMutex);
-    FLog.push_back(std::move(r));
+    {
+      std::lock_guard guard(FMutex);
+      if (r.Kind == "buffer") ++FBufferCount;
+      FLog.push_back(std::move(r));
+    }
+    FLogged.notify_all();
     return {};
   }
 
   TOWPinRef<SinkPin> FInputPin;
   std::mutex FMutex;
+  std::condition_variable FLogged;
+  std::size_t FBufferCount = 0;
   std::vector<Received> FLog;
 };
 
