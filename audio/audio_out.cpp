@@ -600,6 +600,12 @@ void TALAudioOut::DeviceLost() {
 void TALAudioOut::SteerRate() {
   TALParamsSection params(*FParams);
   if (!FParams->GetIsOpen() || HOut == 0 || FSampleRate == 0 || FPaused) return;
+  // Pumping, the device's clock paces the source itself: there is no second clock to follow, and the
+  // samples go to the device untouched.
+  if (FParams->GetIsPump()) {
+    waveOutSetRateAdjust(HOut, 0.0);
+    return;
+  }
   WaveOutStatus status;
   if (waveOutGetStatus(HOut, status) != kMMNoError || status.deviceLost) return;
   const double depthMs = static_cast<double>(status.queuedFrames + FQueuedBufferFrames) * 1000.0 / FSampleRate;

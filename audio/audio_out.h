@@ -275,7 +275,9 @@ class TALAudioOut : public TALBasicAudioOut {
   void Error(const std::string& AText, MMResult ACode);
   void Warning(const std::string& AText, MMResult ACode);
 
-  // The depth of queued audio the rate steering holds the output at, in milliseconds.
+  // The depth of queued audio the rate steering holds the output at, in milliseconds. Steering is
+  // for sources on their own clock; while the output pumps the pipeline, the device plays at its
+  // nominal rate.
   static constexpr double kTargetLatencyMs = 80.0;
   // How hard the steering pulls: ppm per millisecond of depth away from the target.
   static constexpr double kSteeringPpmPerMs = 20.0;

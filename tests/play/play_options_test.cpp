@@ -1,0 +1,76 @@
+// The headless player's command line: defaults, both option forms, and every kind of bad argument
+// with the complaint that names it.
+#include "tools/play_options.h"
+
+#include <gtest/gtest.h>
+
+#include "tools/noise_chain.h"
+
+namespace sib {
+namespace {
+
+TEST(PlayOptions, NoArgumentsPlayPinkAtFiftyOnTheDefaultDeviceUntilInterrupted) {
+  const PlayArguments parsed = ParsePlayArguments({});
+  EXPECT_EQ(parsed.Error, "");
+  EXPECT_EQ(parsed.Options.Noise, "pink");
+  EXPECT_EQ(parsed.Options.Level, 50);
+  EXPECT_FALSE(parsed.Options.Seconds.has_value());
+  EXPECT_EQ(parsed.Options.Device, "Default");
+  EXPECT_FALSE(parsed.Options.ListDevices);
+  EXPECT_FALSE(parsed.Options.Help);
+}
+
+TEST(PlayOptions, ValuesAreTakenAfterASpaceOrAnEqualsSign) {
+  const PlayArguments parsed =
+      ParsePlayArguments({"--noise", "white", "--level=100", "--seconds", "2.5", "--device=Second device"});
+  ASSERT_EQ(parsed.Error, "");
+  EXPECT_EQ(parsed.Options.Noise, "white");
+  EXPECT_EQ(parsed.Options.Level, 100);
+  EXPECT_EQ(parsed.Options.Seconds, 2.5);
+  EXPECT_EQ(parsed.Options.Device, "Second device");
+  EXPECT_TRUE(ParsePlayArguments({"--list-devices"}).Options.ListDevices);
+  EXPECT_TRUE(ParsePlayArguments({"--help"}).Options.Help);
+}
+
+struct BadRow {
+  std::vector<std::string> Arguments;
+  std::string Error;
+};
+
+class PlayOptionsRefused : public ::testing::TestWithParam<BadRow> {};
+
+TEST_P(PlayOptionsRefused, WithAComplaintNamingTheArgument) {
+  EXPECT_EQ(ParsePlayArguments(GetParam().Arguments).Error, GetParam().Error);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PlayOptionsRefused,
+    ::testing::Values(BadRow{{"--noise", "grey"}, "--noise must be brown, pink or white, not \"grey\""},
+                      BadRow{{"--noise", "Pink"}, "--noise must be brown, pink or white, not \"Pink\""},
+                      BadRow{{"--level", "101"}, "--level must be a number from 0 to 100, not \"101\""},
+                      BadRow{{"--level", "-1"}, "--level must be a number from 0 to 100, not \"-1\""},
+                      BadRow{{"--level", "5x"}, "--level must be a number from 0 to 100, not \"5x\""},
+                      BadRow{{"--level", "nan"}, "--level must be a number from 0 to 100, not \"nan\""},
+                      BadRow{{"--seconds", "0"}, "--seconds must be a number above 0, not \"0\""},
+                      BadRow{{"--seconds="}, "--seconds must be a number above 0, not \"\""},
+                      BadRow{{"--device", ""}, "--device needs a device name"},
+                      BadRow{{"--level"}, "--level needs a value"},
+                      BadRow{{"--help=yes"}, "--help takes no value"},
+                      BadRow{{"--volume", "3"}, "unknown argument \"--volume\""},
+                      BadRow{{"pink"}, "unknown argument \"pink\""}));
+
+TEST(PlayOptions, EachNoiseHasItsRecording) {
+  EXPECT_EQ(NoiseFileName("brown"), "Brown.wav");
+  EXPECT_EQ(NoiseFileName("pink"), "Pink.wav");
+  EXPECT_EQ(NoiseFileName("white"), "White.wav");
+}
+
+TEST(LevelGain, RunsFromZeroToAFifthAndFiftyIsTheWindowsStartingGain) {
+  EXPECT_EQ(LevelGain(0), 0.0);
+  EXPECT_EQ(LevelGain(50), 0.1);
+  EXPECT_EQ(LevelGain(100), 0.2);
+  EXPECT_EQ(LevelGain(35), 0.07);
+}
+
+}  // namespace
+}  // namespace sib

@@ -1,0 +1,168 @@
+// sibilon-play: the noise pipeline without the window. Plays one of the recordings at a level until
+// the time is up or the user presses Ctrl-C, then stops and closes the device.
+//
+// Exit codes: 0 after a clean stop, 1 when the device fails, 2 for bad arguments or a missing file.
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <thread>
+
+#include "platform/audio/wave_out.h"
+#include "platform/ui/application.h"
+#include "signal/pool_timer.h"
+#include "tools/noise_chain.h"
+#include "tools/play_options.h"
+
+namespace sib {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitDeviceFailed = 1;
+constexpr int kExitBadUse = 2;
+
+// The recordings are looked for in the working folder, then in the build's data folder beside the
+// program's own folder.
+std::optional<fs::path> FindRecording(const std::string& AFileName) {
+  std::error_code error;
+  const fs::path here = fs::current_path(error) / AFileName;
+  if (fs::is_regular_file(here, error)) return here;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const fs::path beside = exe.parent_path().parent_path() / "data" / AFileName;
+    if (fs::is_regular_file(beside, error)) return beside;
+  }
+  return std::nullopt;
+}
+
+void ListDevices() {
+  std::cout << "Default\n";
+  const std::uint32_t count = waveOutGetNumDevs();
+  for (std::uint32_t id = 0; id < count; ++id) {
+    WaveOutCaps caps;
+    if (waveOutGetDevCaps(id, caps) == kMMNoError) std::cout << caps.productName << '\n';
+  }
+}
+
+// Ctrl-C and SIGTERM are taken by a thread of their own, which asks the main loop to stop. They are
+// blocked before any other thread starts, so that every thread inherits the mask.
+class StopSignals {
+ public:
+  explicit StopSignals(Application& AApp) : FApp(AApp) {
+    sigemptyset(&FSet);
+    sigaddset(&FSet, SIGINT);
+    sigaddset(&FSet, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &FSet, nullptr);
+    FThread = std::thread([this] { Wait(); });
+  }
+  ~StopSignals() {
+    FLeaving = true;
+    pthread_kill(FThread.native_handle(), SIGTERM);
+    FThread.join();
+  }
+  bool Received() const { return FReceived; }
+
+ private:
+  void Wait() {
+    int signal = 0;
+    sigwait(&FSet, &signal);
+    if (FLeaving) return;
+    FReceived = true;
+    FApp.Post([] {});
+  }
+
+  Application& FApp;
+  sigset_t FSet;
+  std::atomic<bool> FLeaving{false};
+  std::atomic<bool> FReceived{false};
+  std::thread FThread;
+};
+
+bool PrintReports(NoiseChain& AChain) {
+  bool failed = false;
+  for (const std::string& error : AChain.TakeErrors()) {
+    std::cerr << "sibilon-play: " << error << '\n';
+    failed = true;
+  }
+  return failed;
+}
+
+int Play(const PlayOptions& AOptions, const fs::path& AFile) {
+  Application& app = Application::Instance();
+  StopSignals signals(app);
+  TSLPoolTrimming trimming;
+  std::atomic<bool> reported{false};
+  NoiseChain::Options chainOptions;
+  chainOptions.DeviceName = AOptions.Device;
+  chainOptions.OnReport = [&] {
+    reported = true;
+    app.Post([] {});
+  };
+  NoiseChain chain(chainOptions);
+  chain.SetLevel(AOptions.Level);
+  chain.SetFile(AFile.string());
+  chain.Start();
+  int exitCode = 0;
+  const auto limit = AOptions.Seconds ? std::chrono::duration_cast<MessageWait::Clock::duration>(
+                                            std::chrono::duration<double>(*AOptions.Seconds))
+                                      : std::chrono::duration_cast<MessageWait::Clock::duration>(
+                                            std::chrono::hours(24 * 365));
+  const auto deadline = app.Now() + limit;
+  while (!signals.Received() && exitCode == 0) {
+    const auto left = deadline - app.Now();
+    if (left <= MessageWait::Clock::duration::zero()) break;
+    reported = false;
+    app.RunUntil([&] { return signals.Received() || reported; }, left);
+    if (PrintReports(chain)) exitCode = kExitDeviceFailed;
+    if (const auto warnings = chain.TakeWarnings(); !warnings.empty() && exitCode == 0) {
+      for (const std::string& warning : warnings) std::cerr << "sibilon-play: " << warning << '\n';
+      // The output looks for the default device at its next start.
+      chain.Stop();
+      chain.Start();
+    }
+  }
+  chain.Stop();
+  return exitCode;
+}
+
+int Main(const std::vector<std::string>& AArguments) {
+  const PlayArguments arguments = ParsePlayArguments(AArguments);
+  if (!arguments.Error.empty()) {
+    std::cerr << "sibilon-play: " << arguments.Error << "\n\n" << PlayUsage();
+    return kExitBadUse;
+  }
+  const PlayOptions& options = arguments.Options;
+  if (options.Help) {
+    std::cout << PlayUsage();
+    return 0;
+  }
+  if (options.ListDevices) {
+    ListDevices();
+    return 0;
+  }
+  const std::string fileName = NoiseFileName(options.Noise);
+  const std::optional<fs::path> file = FindRecording(fileName);
+  if (!file) {
+    std::cerr << "sibilon-play: can't find the recording " << fileName
+              << " in the working folder or in the build's data folder\n";
+    return kExitBadUse;
+  }
+  return Play(options, *file);
+}
+
+}  // namespace
+}  // namespace sib
+
+int main(int argc, char** argv) {
+  try {
+    return sib::Main(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& error) {
+    std::cerr << "sibilon-play: " << error.what() << '\n';
+    return 1;
+  }
+}

@@ -1,0 +1,110 @@
+#include "tools/play_options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace sib {
+namespace {
+
+struct Noise {
+  const char* Name;
+  const char* FileName;
+};
+constexpr Noise kNoises[] = {{"brown", "Brown.wav"}, {"pink", "Pink.wav"}, {"white", "White.wav"}};
+
+// A finite number written in full ("12", "0.5"), with nothing after it.
+std::optional<double> ParseNumber(const std::string& AText) {
+  if (AText.empty()) return std::nullopt;
+  char* end = nullptr;
+  const double value = std::strtod(AText.c_str(), &end);
+  if (end != AText.c_str() + AText.size() || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+bool KnownNoise(const std::string& AName) {
+  for (const Noise& noise : kNoises)
+    if (AName == noise.Name) return true;
+  return false;
+}
+
+// Applies one option with its value; returns the complaint, or "" when it was fine.
+std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::string& AValue) {
+  if (AName == "--noise") {
+    if (!KnownNoise(AValue)) return "--noise must be brown, pink or white, not \"" + AValue + "\"";
+    AOptions.Noise = AValue;
+  } else if (AName == "--level") {
+    const auto level = ParseNumber(AValue);
+    if (!level || *level < 0 || *level > 100) return "--level must be a number from 0 to 100, not \"" + AValue + "\"";
+    AOptions.Level = *level;
+  } else if (AName == "--seconds") {
+    const auto seconds = ParseNumber(AValue);
+    if (!seconds || *seconds <= 0) return "--seconds must be a number above 0, not \"" + AValue + "\"";
+    AOptions.Seconds = *seconds;
+  } else if (AName == "--device") {
+    if (AValue.empty()) return "--device needs a device name";
+    AOptions.Device = AValue;
+  }
+  return {};
+}
+
+bool TakesValue(const std::string& AName) {
+  return AName == "--noise" || AName == "--level" || AName == "--seconds" || AName == "--device";
+}
+
+}  // namespace
+
+PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
+  PlayArguments result;
+  for (std::size_t i = 0; i < AArguments.size(); ++i) {
+    std::string name = AArguments[i];
+    std::optional<std::string> value;
+    if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
+      value = name.substr(equals + 1);
+      name.resize(equals);
+    }
+    if (name == "--help" || name == "-h") {
+      result.Options.Help = true;
+    } else if (name == "--list-devices") {
+      result.Options.ListDevices = true;
+    } else if (TakesValue(name)) {
+      if (!value) {
+        if (i + 1 == AArguments.size()) {
+          result.Error = name + " needs a value";
+          return result;
+        }
+        value = AArguments[++i];
+      }
+      result.Error = Apply(result.Options, name, *value);
+      if (!result.Error.empty()) return result;
+      continue;
+    } else {
+      result.Error = "unknown argument \"" + AArguments[i] + "\"";
+      return result;
+    }
+    if (value) {
+      result.Error = name + " takes no value";
+      return result;
+    }
+  }
+  return result;
+}
+
+std::string PlayUsage() {
+  return "Usage: sibilon-play [--noise brown|pink|white] [--level 0..100] [--seconds N] [--device NAME]\n"
+         "       sibilon-play --list-devices\n"
+         "Plays a steady background noise until the time is up or Ctrl-C is pressed.\n"
+         "  --noise NAME     the noise to play (default pink)\n"
+         "  --level N        the level, 0 to 100 (default 50; 100 plays at a fifth of the recording)\n"
+         "  --seconds N      stop after N seconds (default: play until interrupted)\n"
+         "  --device NAME    the output device (default \"Default\", the system's default device)\n"
+         "  --list-devices   print the output devices' names and exit\n"
+         "  --help           print this text and exit\n";
+}
+
+std::string NoiseFileName(const std::string& ANoise) {
+  for (const Noise& noise : kNoises)
+    if (ANoise == noise.Name) return noise.FileName;
+  return {};
+}
+
+}  // namespace sib
