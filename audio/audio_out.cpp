@@ -301,6 +301,11 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
     Resume();
   } else if (operationIs<TOWFlushStreamOperation>(Operation)) {
     DoFlush();
+  } else if (auto* request = operationAs<TOWPumpRequestOperation>(Operation)) {
+    // Answered on arrival: the sender reads the answer as soon as its notification returns. Queued
+    // behind buffers, the request would be answered too late and both ends would pump.
+    if (FEnabled && FMasterPumping->Enabled()) ProcessPumpRequest(request);
+    return {};
   } else if (FEnabled) {
     if (operationIs<TOWStopOperation>(Operation)) {
       ++FStopping;
@@ -313,8 +318,16 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
     }
     PushOperation(Operation);
   } else {
-    if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) SetWaveFormat(&start->WaveFormat);
-    else if (operationIs<TOWStopOperation>(Operation)) SetWaveFormat(nullptr);
+    // FStopped follows the stream even while nothing is queued: a start-wave that arrives once the
+    // output is enabled again must wait only for a stop of a stream that is still running, never
+    // for one that has come and gone (it would hold the queue, and the sound, for good).
+    if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) {
+      SetWaveFormat(&start->WaveFormat);
+      FStopped = false;
+    } else if (operationIs<TOWStopOperation>(Operation)) {
+      SetWaveFormat(nullptr);
+      FStopped = true;
+    }
   }
   if (!FResumed || !FStartResumed) ProcessQueue(false);
   {
@@ -380,14 +393,20 @@ bool TALAudioOut::ProcessOperation(const OperationRef& Operation, bool FromDevic
     { TALParamsSection params(*FParams); }
     if (supplied->Buffer) PlayBuffer(TALAudioBuffer::CreateUniversal(supplied->Buffer.get()));
     if (FMasterPumping->Enabled() && !FStartResumed) MasterPump();
-  } else if (auto* request = operationAs<TOWPumpRequestOperation>(op)) {
-    if (FMasterPumping->Enabled()) ProcessPumpRequest(request);
   }
   return true;
 }
 
 void TALAudioOut::ProcessPumpRequest(TOWPumpRequestOperation* ARequest) {
   if (ARequest->PumpType == ptHardware && ARequest->PumpPriority >= FMasterPumping->Priority()) return;
+  {
+    // The device this output has open is known to work; a probe would open the same device twice.
+    TALParamsSection params(*FParams);
+    if (FParams->GetIsOpen() && HOut != 0) {
+      ClaimPump(ARequest);
+      return;
+    }
+  }
   WaveOutHandle probe = 0;
   const MMResult result =
       waveOutOpen(&probe, FDevice->GetDeviceID(), probeFormat(), [](WaveOutHandle, WaveOutMessage, WaveHeader*) {},
@@ -397,12 +416,16 @@ void TALAudioOut::ProcessPumpRequest(TOWPumpRequestOperation* ARequest) {
     FParams->SetIsPump(false);
     return;
   }
+  ClaimPump(ARequest);
+  params.Leave();
+  waveOutClose(probe);
+}
+
+void TALAudioOut::ClaimPump(TOWPumpRequestOperation* ARequest) {
   ARequest->Pump = this;
   ARequest->PumpPriority = FMasterPumping->Priority();
   ARequest->PumpType = ptHardware;
   FParams->SetIsPump(true);
-  params.Leave();
-  waveOutClose(probe);
 }
 
 void TALAudioOut::MasterPump() {
@@ -544,8 +567,8 @@ void TALAudioOut::EnabledChanged() {
   }
   FResumed = false;
   const TALWaveFormatExtensible format = *FWaveFormat;
+  // Reopening in the stored format starts no stream: whether that stream has stopped stays as it was.
   OpenDevice(format);
-  FStopped = false;
 }
 
 void TALAudioOut::DeviceMessage(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* AWaveHdr) {

@@ -291,6 +291,7 @@ class TALAudioOut : public TALBasicAudioOut {
   void ProcessQueue(bool FromDevice);
   bool ProcessOperation(const OperationRef& Operation, bool FromDevice);
   void ProcessPumpRequest(TOWPumpRequestOperation* ARequest);
+  void ClaimPump(TOWPumpRequestOperation* ARequest);  // parameter lock held
   void OpenDevice(const TALWaveFormatExtensible& AFormat);
   void CloseDevice(bool ClearPump);
   void PlayBuffer(const RefPtr<TALAudioBuffer>& ABuffer);

@@ -30,7 +30,9 @@ NoiseChain::NoiseChain(const Options& AOptions)
   FOutput->Device()->SetDeviceName(AOptions.DeviceName);
   FOutput->SetPrefillInterval(AOptions.PrefillMs);
   FOutput->MasterPumping()->SetEnabled(AOptions.OutputPumps);
-  FOutput->SetEnabled(false);
+  // As the window starts: the output waits for the start button. An output that pumps must be there
+  // when the player asks who drives, so it starts enabled.
+  FOutput->SetEnabled(AOptions.OutputPumps);
   FAmplifier->SetCoefficient(LevelGain(50));
   FAmplifier->InputPin()->Connect(FPlayer->OutputPin());
   FOutput->InputPin()->Connect(FAmplifier->OutputPin());

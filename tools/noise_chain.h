@@ -24,9 +24,10 @@ class NoiseChain {
  public:
   struct Options {
     std::string DeviceName = "Default";
-    // The output drives the pipeline from the device's completions instead of the player's clock.
+    // The output drives the pipeline from the device's completions instead of the player's clock; it
+    // is enabled from the start, so that it can claim the pump when the player opens its file.
     bool OutputPumps = false;
-    std::uint32_t PrefillMs = 300;
+    std::uint32_t PrefillMs = 2;  // as the window stores it: the device starts with the first block
     // Called on the reporting thread after an error or a warning has been collected.
     std::function<void()> OnReport;
   };

@@ -189,6 +189,37 @@ TEST_F(AudioOutTest, StopThenStartWaveReopensThePausedDeviceInTheNewFormat) {
   EXPECT_TRUE(DeviceRuns());
 }
 
+// The stream's stop and the output's disabling come in either order; either way a stream started
+// after the output is enabled again must reopen the device and play, not wait at the head of the
+// queue for a stop that has already come.
+struct RestartRow {
+  const char* order;
+  bool stopWhileDisabled;
+};
+
+std::ostream& operator<<(std::ostream& os, const RestartRow& row) { return os << row.order; }
+
+class AudioOutRestart : public AudioOutTest, public ::testing::WithParamInterface<RestartRow> {};
+
+TEST_P(AudioOutRestart, StreamStartedAfterTheOutputIsEnabledAgainPlaysInItsFormat) {
+  const RestartRow& row = GetParam();
+  out->SetPrefillInterval(2);
+  StartWave(44100);
+  Submit(1024);
+  if (!row.stopWhileDisabled) producer->OutputPin()->Stop();
+  out->SetEnabled(false);
+  if (row.stopWhileDisabled) producer->OutputPin()->Stop();
+  out->SetEnabled(true);
+  StartWave(22050);
+  Submit(1024, 22050);
+  EXPECT_EQ(out->QueuedFrames(), 1024u) << "only the new stream's buffer, on a fresh device";
+  EXPECT_TRUE(DeviceRuns());
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AudioOutRestart,
+                         ::testing::Values(RestartRow{"stop, then disable", false},
+                                           RestartRow{"disable, then stop", true}));
+
 TEST_F(AudioOutTest, PumpRequestFromAnEqualHardwarePumpIsLeftAlone) {
   out->MasterPumping()->SetEnabled(true);
   out->MasterPumping()->SetPriority(3);
@@ -200,6 +231,18 @@ TEST_F(AudioOutTest, PumpRequestFromAnEqualHardwarePumpIsLeftAlone) {
   producer->OutputPin()->Notify(weaker.get());
   EXPECT_EQ(weaker->Pump, static_cast<const void*>(out.get()));
   EXPECT_EQ(weaker->PumpPriority, 3);
+}
+
+TEST_F(AudioOutTest, PumpRequestIsAnsweredOnArrivalEvenBehindQueuedBuffers) {
+  out->MasterPumping()->SetEnabled(true);
+  StartWave();
+  for (int i = 0; i < 20; ++i) Submit(1024);  // past the prefill: the later buffers wait in the queue
+  ASSERT_GT(out->QueuedFrames(), 14u * 1024u);
+  int player = 0;
+  auto request = makeRef<TOWPumpRequestOperation>(&player, ptMaster, 0, 1.0f);
+  producer->OutputPin()->Notify(request.get());
+  EXPECT_EQ(request->Pump, static_cast<const void*>(out.get())) << "the sender reads the answer at once";
+  EXPECT_EQ(request->PumpType, ptHardware);
 }
 
 TEST_F(AudioOutTest, UnhandledOpenFailureRaisesTextCodeAndHexCode) {
