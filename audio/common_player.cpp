@@ -215,8 +215,11 @@ std::int64_t TALCommonPlayer::DurationTime() {
 
 // ---- Public operations ------------------------------------------------------------------------------
 
+// Both take the write lock themselves, as callers may come straight from the window: the clock
+// thread reads FPaused under that lock.
 void TALCommonPlayer::Pause() {
-  if (FPaused) return;
+  LockSection write = FLock->WriteLock();
+  if (!write || FPaused) return;
   FPaused = true;
   if (FPausePin) FPausePin->SetValue(true);
   if (!Designing() && FEnabled && FOutputPin) FOutputPin->Notify(newOperation<TOWSLPauseOperation>());
@@ -224,7 +227,8 @@ void TALCommonPlayer::Pause() {
 }
 
 void TALCommonPlayer::Resume() {
-  if (!FPaused) return;
+  LockSection write = FLock->WriteLock();
+  if (!write || !FPaused) return;
   FPaused = false;
   if (FPausePin) FPausePin->SetValue(false);
   if (Designing() || !FEnabled) return;

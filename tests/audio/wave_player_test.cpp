@@ -8,10 +8,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <span>
+#include <thread>
 
 #include "platform/audio/media_timer.h"
 #include "platform/ui/application.h"
@@ -133,6 +135,28 @@ TEST_F(WavePlayerTest, PausedSetTwiceSendsOnePauseAndStopsProducing) {
   EXPECT_EQ(Count("resume"), 1u);
   EXPECT_EQ(Blocks().size(), 1u) << "resuming produces one block at once";
   EXPECT_GT(player->ClockInterval(), 0);
+}
+
+// The window's stop button calls Pause itself rather than writing Paused; the clock thread, which reads
+// the pause state under the player's lock, must still find it written under that lock.
+TEST_F(WavePlayerTest, PauseAndResumeCalledDirectlyWhileTheClockTicksLeaveThePlayerRunning) {
+  player->SetLoop(true);
+  player->SetFileName(File("a.wav", 5000, 1));
+  std::atomic<bool> ticking{true};
+  std::thread clock([&] {
+    for (int i = 0; i < 300; ++i) player->ClockTick();
+    ticking = false;
+  });
+  int rounds = 0;
+  do {
+    player->Pause();
+    player->Resume();
+    ++rounds;
+  } while (ticking);
+  clock.join();
+  EXPECT_FALSE(player->Paused());
+  EXPECT_EQ(Count("pause"), static_cast<std::size_t>(rounds));
+  EXPECT_EQ(Count("resume"), static_cast<std::size_t>(rounds));
 }
 
 TEST_F(WavePlayerTest, ResumeOnADisabledPlayerClearsPausedButSendsNothing) {
