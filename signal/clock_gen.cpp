@@ -1,6 +1,7 @@
 #include "signal/clock_gen.h"
 
 #include <algorithm>
+#include <limits>
 #include <mutex>
 #include <utility>
 
@@ -129,6 +130,8 @@ void TSLClockGen::Execute() {
   }
 }
 
+std::int64_t TSLClockGen::MillisecondsUntilDue() const { return (FInterval - FAccumulator) / kTickDuration + 1; }
+
 void TSLClockGen::Advance(std::int64_t ADuration) {
   FAccumulator += ADuration;
   if (FAccumulator <= FInterval) return;
@@ -183,6 +186,8 @@ void TSMediaMasterClock::Register(TSLClockGen* AClockGen) {
     state.FInstance = std::move(clock);
   }
   state.FInstance->FClockList.push_back(AClockGen);
+  // The timer may be sleeping towards the other generators' next callback; this one counts from now.
+  state.FInstance->FSource.deferEvent(state.FInstance->uTimerID, 1);
 }
 
 void TSMediaMasterClock::Unregister(TSLClockGen* AClockGen) {
@@ -197,16 +202,20 @@ void TSMediaMasterClock::Unregister(TSLClockGen* AClockGen) {
   // Killing the timer waits for a tick in progress, and a tick takes the section: so outside it.
 }
 
-void TSMediaMasterClock::TimerTick(const MediaTickSource* ASource, MediaTimerId AId, std::uint32_t AMilliseconds) {
+void TSMediaMasterClock::TimerTick(MediaTickSource* ASource, MediaTimerId AId, std::uint32_t AMilliseconds) {
   MasterClockState& state = masterClock();
   std::lock_guard guard(state.FSection);
   // A timer being killed may still tick once after its clock has gone or a new one has come.
   const TSMediaMasterClock* clock = state.FInstance.get();
   if (!clock || &clock->FSource != ASource || clock->uTimerID != AId) return;
   const std::int64_t duration = kTickDuration * AMilliseconds;
+  std::int64_t quiet = std::numeric_limits<std::uint32_t>::max();
   for (auto clockGen = clock->FClockList.rbegin(); clockGen != clock->FClockList.rend(); ++clockGen) {
     (*clockGen)->Advance(duration);
+    quiet = std::min(quiet, (*clockGen)->MillisecondsUntilDue());
   }
+  // The ticks until then would change nothing but the counts, and they arrive summed with that one.
+  ASource->deferEvent(AId, static_cast<std::uint32_t>(quiet));
 }
 
 }  // namespace sib

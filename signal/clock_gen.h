@@ -84,6 +84,8 @@ class TSLClockGen : public TLPThread {
   bool OnOwnThread() const { return FThreadId.load(std::memory_order_acquire) == std::this_thread::get_id(); }
   // Called by the master clock with its critical section held.
   void Advance(std::int64_t ADuration);
+  // Whole milliseconds of Advance until the next callback is released (master clock's section).
+  std::int64_t MillisecondsUntilDue() const;
 
   TSLClockGenEvent FEvent;
   TOWSemaphore FSemaphore{0, 10000};
@@ -114,7 +116,7 @@ class TSMediaMasterClock {
   // Frees the master clock and stops its timer when the last generator leaves.
   static void Unregister(TSLClockGen* AClockGen);
   // The timer's callback, on the timer's thread.
-  static void TimerTick(const MediaTickSource* ASource, MediaTimerId AId, std::uint32_t AMilliseconds);
+  static void TimerTick(MediaTickSource* ASource, MediaTimerId AId, std::uint32_t AMilliseconds);
 
   std::vector<TSLClockGen*> FClockList;
   MediaTickSource& FSource;  // where the timer was set, so that it is killed there too

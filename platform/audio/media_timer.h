@@ -1,6 +1,8 @@
 // The 1 ms media timer: periodic callbacks, all served by one thread per process that wakes on
 // absolute deadlines 1 ms apart (next += 1 ms), so ticks never drift. A thread that wakes late
 // delivers the milliseconds it missed in one call, telling the callback how many periods passed.
+// A callback that knows it has nothing to do for a while defers its next call, and the thread
+// sleeps through the ticks nobody needs.
 //
 // timeSetEvent/timeKillEvent go to the current tick source: the process's MediaTimer, or a source a
 // test installed with ScopedMediaTickSource (ManualTickSource ticks only when the test says so).
@@ -38,16 +40,28 @@ class MediaTickSource {
   // DontWait it may still be finishing, and the callback object lives until it has. From inside the
   // callback itself it only stops later calls. kMMInvalidParam for an unknown id.
   virtual MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) = 0;
+  // The event's callback has nothing to do before `periods` periods have passed since its last call:
+  // the periods in between are withheld and handed over together with that call (so a counting
+  // callback sees the same totals at the same period), and the timer may sleep until then. 1 (or 0)
+  // asks for every period again. Any thread, the callback's own included.
+  virtual void deferEvent(MediaTimerId id, std::uint32_t periods) = 0;
 };
 
 // The events of a tick source and their delivery; shared by the sources below.
 class MediaTimerEvents {
  public:
-  MediaTimerId add(std::uint32_t periodMs, MediaTimerCallback callback);
+  // sleeperMustWake: set when a sleeping thread planned to sleep through ticks the new event needs.
+  MediaTimerId add(std::uint32_t periodMs, MediaTimerCallback callback, bool* sleeperMustWake = nullptr);
   MMResult remove(MediaTimerId id, MediaTimerKill kill);
   // Advances every event by `milliseconds` and calls those whose period has come round, in the
   // order they were set, without holding the events' lock during a callback.
   void deliver(std::uint32_t milliseconds);
+  // Returns whether the event's next call now comes before the end of a sleep planned past it.
+  bool defer(MediaTimerId id, std::uint32_t periods);
+  // The delivering thread, before it sleeps: milliseconds until the next call of any event is due
+  // (at least 1, as ticks come whole). sleepEnded when it wakes.
+  std::uint64_t planSleep();
+  void sleepEnded();
   bool empty();
   // Waits until there is an event or `stop` is set (checked on each notifyAll).
   void waitForEvents(const std::atomic<bool>& stop);
@@ -60,6 +74,8 @@ class MediaTimerEvents {
     std::uint32_t elapsedMs = 0;
     std::shared_ptr<MediaTimerCallback> callback;
     bool killed = false;
+    std::uint32_t deferredTo = 0;   // periods the next call waits for (0: the next period)
+    std::uint64_t withheld = 0;     // periods passed since the last call
   };
 
   std::mutex mutex_;
@@ -67,6 +83,7 @@ class MediaTimerEvents {
   std::vector<Event> events_;  // in id order
   MediaTimerId nextId_ = 1;
   MediaTimerId running_ = 0;  // the event whose callback runs now
+  bool sleepingPastNextTick_ = false;
   std::thread::id deliveringThread_;
 };
 
@@ -94,6 +111,7 @@ class MediaTimer final : public MediaTickSource {
 
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
   MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
+  void deferEvent(MediaTimerId id, std::uint32_t periods) override;
 
  private:
   void run();
@@ -110,6 +128,7 @@ class ManualTickSource final : public MediaTickSource {
  public:
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
   MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
+  void deferEvent(MediaTimerId id, std::uint32_t periods) override;
   void tick(std::uint32_t milliseconds = 1);
 
  private:

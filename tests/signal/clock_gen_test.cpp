@@ -35,6 +35,7 @@ class RecordingTickSource final : public MediaTickSource {
     std::erase_if(FActive, [id](const Timer& timer) { return timer.id == id; });
     return result;
   }
+  void deferEvent(MediaTimerId id, std::uint32_t periods) override { FTicks.deferEvent(id, periods); }
   void tick(std::uint32_t milliseconds = 1) { FTicks.tick(milliseconds); }
 
   struct Timer {

@@ -98,6 +98,30 @@ TEST(MediaTimer, LateWakeUpDeliversTheMissedTicksInOneCall) {
   EXPECT_EQ(every3Ms.calls(), (std::vector<std::uint32_t>{2}));  // 6 of 7 ms, 1 ms carried
 }
 
+TEST(MediaTimer, ADeferredEventLetsTheThreadSleepThroughItsQuietTicksAndGetsThemSummed) {
+  SteppedClock clock;
+  std::mutex mutex;
+  std::vector<std::uint32_t> calls;
+  {
+    MediaTimer timer(clock);
+    ASSERT_NE(timer.setEvent(1,
+                             [&](MediaTimerId self, std::uint32_t periods) {
+                               {
+                                 std::lock_guard lock(mutex);
+                                 calls.push_back(periods);
+                               }
+                               timer.deferEvent(self, 5);
+                             }),
+              0u);
+    const std::int64_t first = clock.waitForSleep(1);
+    clock.setNow(first);
+    EXPECT_EQ(clock.waitForSleep(2), first + 5'000'000) << "one sleep through the four quiet ticks";
+    clock.setNow(first + 5'000'000);
+    clock.waitForSleep(3);
+  }
+  EXPECT_EQ(calls, (std::vector<std::uint32_t>{1, 5}));
+}
+
 TEST(MediaTimer, KeepsTimeWithTheWallClockOverTenSeconds) {
   struct Tally {
     std::mutex mutex;
