@@ -68,9 +68,9 @@ class NoiseChainOnDisk : public ::testing::Test {
   void SetUp() override {
     file_ = std::filesystem::temp_directory_path() / ("sib-chain-" + std::to_string(::getpid()) + ".raw");
     setenv("SDL_DISKAUDIOFILE", file_.c_str(), 1);
-    // A millisecond per device period: about ten times faster than real time, with little silence
-    // written while the device waits paused.
-    setenv("SDL_DISKAUDIODELAY", "1", 1);
+    // 3 ms per device period of 11.6 ms: about four times faster than real time, slow enough for a
+    // sanitised chain to keep ahead, with little silence written while the device waits paused.
+    setenv("SDL_DISKAUDIODELAY", "3", 1);
     ASSERT_EQ(selectSdlAudioDriver("disk"), kMMNoError);
   }
   void TearDown() override {
@@ -110,6 +110,7 @@ TEST_F(NoiseChainOnDisk, WhiteAtLevel100ReachesTheDeviceAsTheRecordingTimesAFift
     Application app;
     NoiseChain::Options options;
     options.OutputPumps = true;
+    options.PrefillMs = 300;  // pumping keeps this much queued: the slack for a slow, sanitised chain
     NoiseChain chain(options);
     chain.SetLevel(100);
     chain.SetFile(Recording("White.wav"));
