@@ -10,10 +10,11 @@
 namespace sib {
 namespace {
 
-// Frames per SDL callback: about 10 ms, as a power of two.
+// Frames per SDL callback: about 20 ms, as a power of two. Each callback wakes a thread, and the
+// steered queue ahead of the device is deeper than this anyway.
 Uint16 periodFramesFor(std::uint32_t samplesPerSec) {
   std::uint32_t frames = 64;
-  while (frames < samplesPerSec / 100 && frames < 4096) frames *= 2;
+  while (frames < samplesPerSec / 50 && frames < 4096) frames *= 2;
   return static_cast<Uint16>(frames);
 }
 
