@@ -402,7 +402,7 @@ void TALAudioOut::ProcessPumpRequest(TOWPumpRequestOperation* ARequest) {
   {
     // The device this output has open is known to work; a probe would open the same device twice.
     TALParamsSection params(*FParams);
-    if (FParams->GetIsOpen() && HOut != 0) {
+    if (FParams->GetIsOpen() && HOut != 0 && !FDeviceLost) {
       ClaimPump(ARequest);
       return;
     }

@@ -185,9 +185,14 @@ void TSMediaMasterClock::Register(TSLClockGen* AClockGen) {
     if (clock->uTimerID == 0) throw EOutOfResources("Not enough timers available");
     state.FInstance = std::move(clock);
   }
-  state.FInstance->FClockList.push_back(AClockGen);
-  // The timer may be sleeping towards the other generators' next callback; this one counts from now.
-  state.FInstance->FSource.deferEvent(state.FInstance->uTimerID, 1);
+  TSMediaMasterClock& clock = *state.FInstance;
+  // The milliseconds that have passed but not reached the generators yet (withheld while the timer
+  // sleeps towards the others' next callback, or in a tick waiting for this section) will reach this
+  // one too: it starts that far behind, so that it counts from now.
+  const std::uint64_t pending = clock.FSource.periodsPassed(clock.uTimerID) - clock.FMillisecondsApplied;
+  AClockGen->FAccumulator = -static_cast<std::int64_t>(pending) * kTickDuration;
+  clock.FClockList.push_back(AClockGen);
+  clock.FSource.deferEvent(clock.uTimerID, 1);
 }
 
 void TSMediaMasterClock::Unregister(TSLClockGen* AClockGen) {
@@ -206,8 +211,9 @@ void TSMediaMasterClock::TimerTick(MediaTickSource* ASource, MediaTimerId AId, s
   MasterClockState& state = masterClock();
   std::lock_guard guard(state.FSection);
   // A timer being killed may still tick once after its clock has gone or a new one has come.
-  const TSMediaMasterClock* clock = state.FInstance.get();
+  TSMediaMasterClock* clock = state.FInstance.get();
   if (!clock || &clock->FSource != ASource || clock->uTimerID != AId) return;
+  clock->FMillisecondsApplied += AMilliseconds;
   const std::int64_t duration = kTickDuration * AMilliseconds;
   std::int64_t quiet = std::numeric_limits<std::uint32_t>::max();
   for (auto clockGen = clock->FClockList.rbegin(); clockGen != clock->FClockList.rend(); ++clockGen) {

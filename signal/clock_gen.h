@@ -121,6 +121,7 @@ class TSMediaMasterClock {
   std::vector<TSLClockGen*> FClockList;
   MediaTickSource& FSource;  // where the timer was set, so that it is killed there too
   MediaTimerId uTimerID = 0;
+  std::uint64_t FMillisecondsApplied = 0;  // handed to the generators so far (the section)
 };
 
 }  // namespace sib

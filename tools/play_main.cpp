@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <thread>
@@ -68,12 +69,15 @@ class StopSignals {
   bool Received() const { return FReceived; }
 
  private:
+  // The first signal asks for a clean stop; a second one, while that stop hangs, ends the program.
   void Wait() {
-    int signal = 0;
-    sigwait(&FSet, &signal);
-    if (FLeaving) return;
-    FReceived = true;
-    FApp.Post([] {});
+    while (true) {
+      int signal = 0;
+      sigwait(&FSet, &signal);
+      if (FLeaving) return;
+      if (FReceived.exchange(true)) std::_Exit(128 + signal);
+      FApp.Post([] {});
+    }
   }
 
   Application& FApp;
@@ -116,8 +120,9 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   while (!signals.Received() && exitCode == 0) {
     const auto left = deadline - app.Now();
     if (left <= MessageWait::Clock::duration::zero()) break;
-    reported = false;
     app.RunUntil([&] { return signals.Received() || reported; }, left);
+    // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
+    reported = false;
     if (PrintReports(chain)) exitCode = kExitDeviceFailed;
     if (const auto warnings = chain.TakeWarnings(); !warnings.empty() && exitCode == 0) {
       for (const std::string& warning : warnings) std::cerr << "sibilon-play: " << warning << '\n';

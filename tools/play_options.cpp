@@ -10,6 +10,8 @@ struct Noise {
   const char* Name;
   const char* FileName;
 };
+constexpr double kMaxSeconds = 365.0 * 24 * 3600;
+
 constexpr Noise kNoises[] = {{"brown", "Brown.wav"}, {"pink", "Pink.wav"}, {"white", "White.wav"}};
 
 // A finite number written in full ("12", "0.5"), with nothing after it.
@@ -38,7 +40,8 @@ std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::st
     AOptions.Level = *level;
   } else if (AName == "--seconds") {
     const auto seconds = ParseNumber(AValue);
-    if (!seconds || *seconds <= 0) return "--seconds must be a number above 0, not \"" + AValue + "\"";
+    if (!seconds || *seconds <= 0 || *seconds > kMaxSeconds)
+      return "--seconds must be a number above 0 and at most a year (31536000), not \"" + AValue + "\"";
     AOptions.Seconds = *seconds;
   } else if (AName == "--device") {
     if (AValue.empty()) return "--device needs a device name";

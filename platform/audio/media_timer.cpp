@@ -95,6 +95,7 @@ void MediaTimerEvents::deliver(std::uint32_t milliseconds) {
     it->withheld += periods;
     if (it->withheld < it->deferredTo) continue;
     const std::uint64_t passed = std::exchange(it->withheld, 0);
+    it->handedOver += passed;
     it->deferredTo = 0;
     const std::shared_ptr<MediaTimerCallback> callback = it->callback;
     running_ = after;
@@ -115,6 +116,12 @@ bool MediaTimerEvents::defer(MediaTimerId id, std::uint32_t periods) {
   const bool sooner = periods < it->deferredTo;
   it->deferredTo = periods;
   return sooner && sleepingPastNextTick_;
+}
+
+std::uint64_t MediaTimerEvents::periodsPassed(MediaTimerId id) {
+  std::lock_guard lock(mutex_);
+  auto it = std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
+  return it == events_.end() ? 0 : it->handedOver + it->withheld;
 }
 
 std::uint64_t MediaTimerEvents::planSleep() {
@@ -152,10 +159,9 @@ void MediaTimerEvents::notifyAll() {
 
 // ---- the real timer ----
 
-MonotonicClock& systemMonotonicClock() {
-  static SystemMonotonicClock clock;
-  return clock;
-}
+std::unique_ptr<MonotonicClock> makeSystemMonotonicClock() { return std::make_unique<SystemMonotonicClock>(); }
+
+MediaTimer::MediaTimer() : ownClock_(makeSystemMonotonicClock()), clock_(*ownClock_) {}
 
 MediaTimer::MediaTimer(MonotonicClock& clock) : clock_(clock) {}
 

@@ -45,6 +45,9 @@ class MediaTickSource {
   // callback sees the same totals at the same period), and the timer may sleep until then. 1 (or 0)
   // asks for every period again. Any thread, the callback's own included.
   virtual void deferEvent(MediaTimerId id, std::uint32_t periods) = 0;
+  // The periods that have passed for the event since it was set: those handed to its callback (a
+  // call in progress included) and those withheld. 0 for an unknown id.
+  virtual std::uint64_t periodsPassed(MediaTimerId id) = 0;
 };
 
 // The events of a tick source and their delivery; shared by the sources below.
@@ -58,6 +61,7 @@ class MediaTimerEvents {
   void deliver(std::uint32_t milliseconds);
   // Returns whether the event's next call now comes before the end of a sleep planned past it.
   bool defer(MediaTimerId id, std::uint32_t periods);
+  std::uint64_t periodsPassed(MediaTimerId id);
   // The delivering thread, before it sleeps: milliseconds until the next call of any event is due
   // (at least 1, as ticks come whole). sleepEnded when it wakes.
   std::uint64_t planSleep();
@@ -76,6 +80,7 @@ class MediaTimerEvents {
     bool killed = false;
     std::uint32_t deferredTo = 0;   // periods the next call waits for (0: the next period)
     std::uint64_t withheld = 0;     // periods passed since the last call
+    std::uint64_t handedOver = 0;   // periods given to the callback so far
   };
 
   std::mutex mutex_;
@@ -97,14 +102,16 @@ class MonotonicClock {
   virtual void wake() = 0;
 };
 
-// CLOCK_MONOTONIC and clock_nanosleep with an absolute deadline.
-MonotonicClock& systemMonotonicClock();
+// CLOCK_MONOTONIC, with sleeps to an absolute deadline that wake() ends early. Each sleeper needs
+// its own: a wake is kept for the next sleep of this clock.
+std::unique_ptr<MonotonicClock> makeSystemMonotonicClock();
 
 // The real source: one thread, started with the first event and ended with the object. Between
 // events it sleeps on a condition variable; with the first new event its deadlines restart from now.
 class MediaTimer final : public MediaTickSource {
  public:
-  explicit MediaTimer(MonotonicClock& clock = systemMonotonicClock());
+  MediaTimer();  // on the system's monotonic clock
+  explicit MediaTimer(MonotonicClock& clock);
   ~MediaTimer() override;
   MediaTimer(const MediaTimer&) = delete;
   MediaTimer& operator=(const MediaTimer&) = delete;
@@ -112,10 +119,12 @@ class MediaTimer final : public MediaTickSource {
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
   MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
   void deferEvent(MediaTimerId id, std::uint32_t periods) override;
+  std::uint64_t periodsPassed(MediaTimerId id) override { return events_.periodsPassed(id); }
 
  private:
   void run();
 
+  std::unique_ptr<MonotonicClock> ownClock_;
   MonotonicClock& clock_;
   MediaTimerEvents events_;
   std::atomic<bool> stop_{false};
@@ -129,6 +138,7 @@ class ManualTickSource final : public MediaTickSource {
   MediaTimerId setEvent(std::uint32_t periodMs, MediaTimerCallback callback) override;
   MMResult killEvent(MediaTimerId id, MediaTimerKill kill = MediaTimerKill::WaitForRunningCall) override;
   void deferEvent(MediaTimerId id, std::uint32_t periods) override;
+  std::uint64_t periodsPassed(MediaTimerId id) override { return events_.periodsPassed(id); }
   void tick(std::uint32_t milliseconds = 1);
 
  private:

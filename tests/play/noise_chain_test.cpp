@@ -68,9 +68,9 @@ class NoiseChainOnDisk : public ::testing::Test {
   void SetUp() override {
     file_ = std::filesystem::temp_directory_path() / ("sib-chain-" + std::to_string(::getpid()) + ".raw");
     setenv("SDL_DISKAUDIOFILE", file_.c_str(), 1);
-    // 3 ms per device period of 11.6 ms: about four times faster than real time, slow enough for a
+    // 6 ms per device period of 23.2 ms: about four times faster than real time, slow enough for a
     // sanitised chain to keep ahead, with little silence written while the device waits paused.
-    setenv("SDL_DISKAUDIODELAY", "3", 1);
+    setenv("SDL_DISKAUDIODELAY", "6", 1);
     ASSERT_EQ(selectSdlAudioDriver("disk"), kMMNoError);
   }
   void TearDown() override {
@@ -116,6 +116,9 @@ TEST_F(NoiseChainOnDisk, WhiteAtLevel100ReachesTheDeviceAsTheRecordingTimesAFift
     chain.SetFile(Recording("White.wav"));
     chain.Start();
     ASSERT_TRUE(PlayUntil(app, chain, frames));
+    WaveOutStatus status;
+    ASSERT_TRUE(chain.Output()->GetDeviceStatus(status));
+    EXPECT_EQ(status.underrunFrames, 0u) << "the chain fell behind the device";
     chain.Stop();
     EXPECT_EQ(chain.TakeErrors(), std::vector<std::string>{});
   }

@@ -36,6 +36,7 @@ class RecordingTickSource final : public MediaTickSource {
     return result;
   }
   void deferEvent(MediaTimerId id, std::uint32_t periods) override { FTicks.deferEvent(id, periods); }
+  std::uint64_t periodsPassed(MediaTimerId id) override { return FTicks.periodsPassed(id); }
   void tick(std::uint32_t milliseconds = 1) { FTicks.tick(milliseconds); }
 
   struct Timer {
@@ -153,6 +154,21 @@ TEST_F(ClockGenTest, TwoGeneratorsTickIndependentlyOffOneTimer) {
   TickSingly(5);
   EXPECT_EQ(five->TicksReleased(), 6u);
   EXPECT_TRUE(every5.WaitFor(6));
+}
+
+TEST_F(ClockGenTest, AGeneratorJoiningWhileTheTimerSleepsTowardsAnotherCountsFromItsOwnStart) {
+  CallbackCounter slow, fast;
+  TSLClockGenPtr hundred = TSLClockGen::Create(nullptr, 100 * kMs, slow.Callback());
+  TickSingly(50);  // withheld: nothing is due before the 101st
+  TSLClockGenPtr five = TSLClockGen::Create(nullptr, 5 * kMs, fast.Callback());
+  TickSingly(5);
+  EXPECT_EQ(five->TicksReleased(), 0u) << "the 50 ms before it joined are not its own";
+  TickSingly(1);
+  EXPECT_EQ(five->TicksReleased(), 1u);
+  TickSingly(45);
+  EXPECT_EQ(hundred->TicksReleased(), 1u) << "the first one keeps its own count";
+  EXPECT_TRUE(fast.WaitFor(9));
+  EXPECT_TRUE(slow.WaitFor(1));
 }
 
 TEST_F(ClockGenTest, FreeingTheLastGeneratorStopsTheTimer) {
