@@ -17,14 +17,12 @@ NoiseChain::NoiseChain(const Options& AOptions)
       FOutput(MakeComponent<TALAudioOut>()) {
   FPlayer->SetLoop(true);
   FPlayer->SetRestartOnNewFile(false);
-  FPlayer->SetOnError(TSLErrorEvent([this](TObject*, const std::string& text, std::int32_t code, bool& handled) {
+  const TSLErrorEvent collectError([this](TObject*, const std::string& text, std::int32_t code, bool& handled) {
     Record(FErrors, text, code);
     handled = true;
-  }));
-  FOutput->SetOnError(TSLErrorEvent([this](TObject*, const std::string& text, std::int32_t code, bool& handled) {
-    Record(FErrors, text, code);
-    handled = true;
-  }));
+  });
+  FPlayer->SetOnError(collectError);
+  FOutput->SetOnError(collectError);
   FOutput->SetOnWarning(
       TSLWarningEvent([this](TObject*, const std::string& text, std::int32_t code) { Record(FWarnings, text, code); }));
   FOutput->Device()->SetDeviceName(AOptions.DeviceName);

@@ -63,19 +63,20 @@ MediaTimerId MediaTimerEvents::add(std::uint32_t periodMs, MediaTimerCallback ca
   return id;
 }
 
+std::vector<MediaTimerEvents::Event>::iterator MediaTimerEvents::liveEvent(MediaTimerId id) {
+  return std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
+}
+
 MMResult MediaTimerEvents::remove(MediaTimerId id, MediaTimerKill kill) {
   std::unique_lock lock(mutex_);
-  auto find = [&] {
-    return std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
-  };
-  if (find() == events_.end()) return kMMInvalidParam;
+  if (liveEvent(id) == events_.end()) return kMMInvalidParam;
   const bool mustNotWait = deliveringThread_ == std::this_thread::get_id() || kill == MediaTimerKill::DontWait;
   if (running_ == id && mustNotWait) {
-    find()->killed = true;  // erased by deliver once the callback returns
+    liveEvent(id)->killed = true;  // erased by deliver once the callback returns
     return kMMNoError;
   }
   changed_.wait(lock, [&] { return running_ != id; });
-  auto it = find();
+  auto it = liveEvent(id);
   if (it != events_.end()) events_.erase(it);
   return kMMNoError;
 }
@@ -111,7 +112,7 @@ void MediaTimerEvents::deliver(std::uint32_t milliseconds) {
 
 bool MediaTimerEvents::defer(MediaTimerId id, std::uint32_t periods) {
   std::lock_guard lock(mutex_);
-  auto it = std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
+  auto it = liveEvent(id);
   if (it == events_.end()) return false;
   const bool sooner = periods < it->deferredTo;
   it->deferredTo = periods;
@@ -120,7 +121,7 @@ bool MediaTimerEvents::defer(MediaTimerId id, std::uint32_t periods) {
 
 std::uint64_t MediaTimerEvents::periodsPassed(MediaTimerId id) {
   std::lock_guard lock(mutex_);
-  auto it = std::find_if(events_.begin(), events_.end(), [&](const Event& e) { return e.id == id && !e.killed; });
+  auto it = liveEvent(id);
   return it == events_.end() ? 0 : it->handedOver + it->withheld;
 }
 

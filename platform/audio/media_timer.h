@@ -83,6 +83,8 @@ class MediaTimerEvents {
     std::uint64_t handedOver = 0;   // periods given to the callback so far
   };
 
+  std::vector<Event>::iterator liveEvent(MediaTimerId id);  // mutex_ held; end() when killed or unknown
+
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Event> events_;  // in id order

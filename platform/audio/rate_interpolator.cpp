@@ -107,23 +107,38 @@ __attribute__((target("avx2,fma"))) void interpolateStereoAvx2(const double* low
   interpolateStereo(low, high, between, first, frame);
 }
 
-bool hasAvx2Fma() {
-  static const bool has = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-  }();
-  return has;
+void interpolateMonoPlain(const double* low, const double* high, double between, const double* first, double* frame) {
+  interpolateMono(low, high, between, first, frame);
 }
+void interpolateStereoPlain(const double* low, const double* high, double between, const double* first,
+                            double* frame) {
+  interpolateStereo(low, high, between, first, frame);
+}
+
+bool hasAvx2Fma() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+}
+
+static_assert(sizeof(KernelTable) == sizeof(double) * kTaps * (kPhases + 1), "rows lie back to back");
+static_assert(sizeof(StereoKernelTable) == sizeof(double) * 2 * kTaps * (kPhases + 1), "rows lie back to back");
 
 }  // namespace
 
 RateInterpolator::RateInterpolator(std::uint16_t channels, std::size_t maxChunk)
     : channels_(channels), capacity_(2 * maxChunk + 4 * kHalfTaps + 8) {
   history_.resize(capacity_ * channels_);
-  // Built here, never on the device's thread.
-  kernelTable();
-  stereoKernelTable();
-  hasAvx2Fma();
+  // The tables are built and the code chosen here, never on the device's thread.
+  const bool vector = hasAvx2Fma();
+  if (channels_ == 2) {
+    rows_ = stereoKernelTable()[0].data();
+    rowLength_ = 2 * kTaps;
+    weighRows_ = vector ? interpolateStereoAvx2 : interpolateStereoPlain;
+  } else {
+    rows_ = kernelTable()[0].data();
+    rowLength_ = kTaps;
+    if (channels_ == 1) weighRows_ = vector ? interpolateMonoAvx2 : interpolateMonoPlain;
+  }
   clear();
 }
 
@@ -191,22 +206,15 @@ void RateInterpolator::produce(double* frame, std::int64_t ppb) {
 
 void RateInterpolator::interpolate(double* frame, const double* first) const {
   const std::int64_t scaled = fraction_ * kPhases;
-  const auto phase = static_cast<std::size_t>(scaled / kOne);
+  const double* low = rows_ + static_cast<std::size_t>(scaled / kOne) * rowLength_;
+  const double* high = low + rowLength_;
   const double between = static_cast<double>(scaled % kOne) / static_cast<double>(kOne);
-  if (channels_ == 2) {
-    const StereoKernelTable& table = stereoKernelTable();
-    if (hasAvx2Fma()) interpolateStereoAvx2(table[phase].data(), table[phase + 1].data(), between, first, frame);
-    else interpolateStereo(table[phase].data(), table[phase + 1].data(), between, first, frame);
-    return;
-  }
-  const KernelTable& table = kernelTable();
-  if (channels_ == 1) {
-    if (hasAvx2Fma()) interpolateMonoAvx2(table[phase].data(), table[phase + 1].data(), between, first, frame);
-    else interpolateMono(table[phase].data(), table[phase + 1].data(), between, first, frame);
+  if (weighRows_ != nullptr) {
+    weighRows_(low, high, between, first, frame);
     return;
   }
   std::array<double, kTaps> weights;
-  for (int j = 0; j < kTaps; ++j) weights[j] = table[phase][j] + between * (table[phase + 1][j] - table[phase][j]);
+  for (int j = 0; j < kTaps; ++j) weights[j] = low[j] + between * (high[j] - low[j]);
   for (std::uint16_t c = 0; c < channels_; ++c) {
     double sum = 0.0;
     for (int j = 0; j < kTaps; ++j) sum += weights[j] * first[static_cast<std::size_t>(j) * channels_ + c];

@@ -51,7 +51,14 @@ class RateInterpolator {
   void compact();
   void interpolate(double* frame, const double* first) const;
 
+  // One frame from rows low and high of the phase table, blended by `between`.
+  using WeighRows = void (*)(const double* low, const double* high, double between, const double* first,
+                             double* frame);
+
   std::uint16_t channels_;
+  const double* rows_ = nullptr;  // the phase table, rowLength_ weights a row, rows back to back
+  std::size_t rowLength_ = 0;
+  WeighRows weighRows_ = nullptr;  // none: the general loop over any channel count
   std::vector<double> history_;  // interleaved frames
   std::size_t capacity_;         // in frames
   std::int64_t base_ = 0;        // input index of history_[0]

@@ -13,29 +13,14 @@
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/core/errors.h"
 #include "platform/ui/application.h"
+#include "tests/audio/audio_chain.h"
 
 namespace sib {
 namespace {
 
 using namespace std::chrono_literals;
 
-class TTestProducer : public TLPComponent {
-  SIB_CLASS(TTestProducer, TLPComponent)
- public:
-  explicit TTestProducer(TComponent* AOwner)
-      : TLPComponent(AOwner), FOutputPin(makePin<TALOWAudioSourcePin>(this, FLock.get())) {}
-  void BeforeDestruction() override {
-    {
-      LockSection stop = FLock->StopLock();
-      FOutputPin.reset();
-    }
-    TLPComponent::BeforeDestruction();
-  }
-  TALOWAudioSourcePin* OutputPin() const { return FOutputPin.get(); }
-
- private:
-  TOWPinRef<TALOWAudioSourcePin> FOutputPin;
-};
+using TTestProducer = test::TTestAudioProducer;
 
 TALWaveFormatExtensible monoFormat(std::uint32_t rate, std::uint16_t channels = 1) {
   TALWaveFormatExtensible format;

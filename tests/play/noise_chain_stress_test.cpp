@@ -17,10 +17,10 @@
 #include "platform/audio/rate_interpolator.h"
 #include "platform/audio/sdl_wave_out.h"
 #include "platform/ui/application.h"
-#include "platform/ui/message_window.h"
 #include "signal/buffer_pool.h"
 #include "signal/pool_timer.h"
 #include "signal/smart_buffer.h"
+#include "tests/play/run_loop.h"
 #include "tools/noise_chain.h"
 
 namespace sib {
@@ -63,13 +63,9 @@ class NoiseChainStress : public ::testing::Test {
     FChain = std::make_unique<NoiseChain>();
   }
 
-  // Runs the main loop until ADone holds or ALimit has passed; returns whether it held. A heartbeat
-  // wakes the loop every few milliseconds, so that a condition changed by another thread is seen
-  // without anything being posted.
+  // Runs the main loop until ADone holds or ALimit has passed; returns whether it held.
   bool RunUntil(const std::function<bool()>& ADone, std::chrono::milliseconds ALimit) {
-    MessageWindow heartbeat(FApp, [](Message&) {});
-    heartbeat.SetTimer(1, kMinimumTimerInterval);
-    return FApp.RunUntil(ADone, ALimit);
+    return test::RunUntilSeen(FApp, ADone, ALimit);
   }
 
   std::uint64_t PlayedFrames() {

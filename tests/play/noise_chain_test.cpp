@@ -7,20 +7,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "platform/audio/media_timer.h"
-#include "platform/audio/sdl_wave_out.h"
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/core/numeric.h"
 #include "platform/media/wave_file.h"
 #include "platform/ui/application.h"
-#include "platform/ui/message_window.h"
 #include "tests/audio/wave_fixtures.h"
+#include "tests/platform/audio/wave_out_test_support.h"
+#include "tests/play/run_loop.h"
 
 namespace sib {
 namespace {
@@ -65,32 +62,13 @@ std::int16_t Scaled(std::int16_t sample, double gain) {
 
 class NoiseChainOnDisk : public ::testing::Test {
  protected:
-  void SetUp() override {
-    file_ = std::filesystem::temp_directory_path() / ("sib-chain-" + std::to_string(::getpid()) + ".raw");
-    setenv("SDL_DISKAUDIOFILE", file_.c_str(), 1);
-    // 6 ms per device period of 23.2 ms: about four times faster than real time, slow enough for a
-    // sanitised chain to keep ahead, with little silence written while the device waits paused.
-    setenv("SDL_DISKAUDIODELAY", "6", 1);
-    ASSERT_EQ(selectSdlAudioDriver("disk"), kMMNoError);
-  }
-  void TearDown() override {
-    selectSdlAudioDriver("dummy");
-    std::filesystem::remove(file_);
-  }
-  Frames Written() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    Frames frames;
-    frames.Samples.resize(chars.size() / 4 * 2);
-    std::memcpy(frames.Samples.data(), chars.data(), frames.Samples.size() * 2);
-    return frames;
-  }
+  void SetUp() override { ASSERT_EQ(disk_.selected(), kMMNoError); }
+  Frames Written() const { return FromBytes(disk_.bytes()); }
 
-  // Runs the main loop until the device has played `frames`; a timer wakes the loop to look.
+  // Runs the main loop until the device has played `frames`.
   static bool PlayUntil(Application& app, NoiseChain& chain, std::uint64_t frames) {
-    MessageWindow waker(app, [](Message&) {});
-    waker.SetTimer(1, 10);
-    return app.RunUntil(
+    return test::RunUntilSeen(
+        app,
         [&] {
           WaveOutStatus status;
           return chain.Output()->GetDeviceStatus(status) && status.playedFrames >= frames;
@@ -98,7 +76,9 @@ class NoiseChainOnDisk : public ::testing::Test {
         std::chrono::seconds(120));
   }
 
-  std::filesystem::path file_;
+  // 6 ms per device period of 23.2 ms: about four times faster than real time, slow enough for a
+  // sanitised chain to keep ahead, with little silence written while the device waits paused.
+  test::DiskAudioCapture disk_{"6"};
 };
 
 TEST_F(NoiseChainOnDisk, WhiteAtLevel100ReachesTheDeviceAsTheRecordingTimesAFifthLoopingWithNoGap) {

@@ -268,25 +268,10 @@ struct DiskCase {
 
 class SdlDiskWaveOut : public ::testing::TestWithParam<DiskCase> {
  protected:
-  void SetUp() override {
-    file_ = std::filesystem::temp_directory_path() / ("sib-disk-audio-" + std::to_string(getpid()) + ".raw");
-    setenv("SDL_DISKAUDIOFILE", file_.c_str(), 1);
-    setenv("SDL_DISKAUDIODELAY", "0", 1);
-    ASSERT_EQ(selectSdlAudioDriver("disk"), kMMNoError);
-  }
-  void TearDown() override {
-    selectSdlAudioDriver("dummy");
-    std::filesystem::remove(file_);
-  }
-  std::vector<std::byte> fileBytes() const {
-    std::ifstream in(file_, std::ios::binary);
-    std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::byte> bytes(chars.size());
-    std::memcpy(bytes.data(), chars.data(), chars.size());
-    return bytes;
-  }
+  void SetUp() override { ASSERT_EQ(disk_.selected(), kMMNoError); }
+  std::vector<std::byte> fileBytes() const { return disk_.bytes(); }
 
-  std::filesystem::path file_;
+  test::DiskAudioCapture disk_{"0"};
 };
 
 TEST_P(SdlDiskWaveOut, DeviceReceivesExactlyTheWrittenSamplesInOrder) {

@@ -1,17 +1,25 @@
 // Shared by the waveform output tests: a callback that logs messages for the test thread to wait on,
-// sample builders, and owners for headers over sample vectors.
+// sample builders, owners for headers over sample vectors, and SDL's disk driver as a recording device.
 #pragma once
+
+#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/audio/sdl_wave_out.h"
 #include "platform/audio/wave_out.h"
 
 namespace sib::test {
@@ -157,5 +165,37 @@ inline std::vector<std::int32_t> nonZeroSamples(std::size_t count, int bits, std
   }
   return values;
 }
+
+// SDL's disk driver, writing what its device plays to a file of this object's own, for as long as the
+// object lives; the dummy driver afterwards. delayMs is the driver's wait per device period ("0":
+// as fast as it can).
+class DiskAudioCapture {
+ public:
+  explicit DiskAudioCapture(const char* delayMs)
+      : file_(std::filesystem::temp_directory_path() / ("sib-disk-audio-" + std::to_string(getpid()) + ".raw")) {
+    setenv("SDL_DISKAUDIOFILE", file_.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", delayMs, 1);
+    selected_ = selectSdlAudioDriver("disk");
+  }
+  ~DiskAudioCapture() {
+    selectSdlAudioDriver("dummy");
+    std::filesystem::remove(file_);
+  }
+  DiskAudioCapture(const DiskAudioCapture&) = delete;
+  DiskAudioCapture& operator=(const DiskAudioCapture&) = delete;
+
+  MMResult selected() const { return selected_; }
+  std::vector<std::byte> bytes() const {
+    std::ifstream in(file_, std::ios::binary);
+    std::vector<char> chars((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::byte> bytes(chars.size());
+    std::memcpy(bytes.data(), chars.data(), chars.size());
+    return bytes;
+  }
+
+ private:
+  std::filesystem::path file_;
+  MMResult selected_ = kMMNoError;
+};
 
 }  // namespace sib::test
