@@ -1,6 +1,6 @@
 // sibilon-noise FOLDER: writes the three noise recordings (Brown.wav, Pink.wav, White.wav) into
 // FOLDER. The build runs it to fill its data folder, from which the program starts.
-#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -10,9 +10,12 @@
 
 namespace {
 
-// -1 dBFS, and a little under it so that rounding cannot reach it.
+// Peaks at most at -1 dBFS.
 constexpr double kPeakLimit = 32767.0 * 0.891250938;  // 10^(-1/20)
-constexpr double kPeakTarget = kPeakLimit - 2.0;
+// All three sound equally loud. Brown noise has the least loudness for its peaks (its energy lies
+// where hearing is least sensitive), so it sets the level: at -19 LUFS it peaks near -2 dBFS,
+// leaving a decibel to spare, and pink and white peak far lower.
+constexpr double kLoudnessLufs = -19.0;
 
 }  // namespace
 
@@ -24,12 +27,12 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
-    std::vector<std::vector<double>> signals;
-    for (const sib::NoiseSpec& spec : sib::noiseSpecs())
-      signals.push_back(sib::synthesiseNoise(spec, sib::kNoiseFrames, sib::kNoiseSampleRate));
-    const auto recordings = sib::quantiseTogether(signals, kPeakTarget);
-    for (std::size_t i = 0; i < recordings.size(); ++i)
-      sib::writeWave16((folder / sib::noiseSpecs()[i].fileName).string(), recordings[i], 2, sib::kNoiseSampleRate);
+    for (const sib::NoiseSpec& spec : sib::noiseSpecs()) {
+      const std::vector<double> signal = sib::synthesiseNoise(spec, sib::kNoiseFrames, sib::kNoiseSampleRate);
+      const std::vector<std::int16_t> recording =
+          sib::quantiseAtLoudness(signal, kLoudnessLufs, kPeakLimit, spec.fileName);
+      sib::writeWave16((folder / spec.fileName).string(), recording, 2, sib::kNoiseSampleRate);
+    }
   } catch (const std::exception& error) {
     std::fprintf(stderr, "sibilon-noise: %s\n", error.what());
     return 1;

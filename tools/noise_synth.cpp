@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "tools/fft.h"
+#include "tools/noise_loudness.h"
 
 namespace sib {
 namespace {
@@ -82,18 +83,22 @@ std::vector<double> synthesiseNoise(const NoiseSpec& spec, std::size_t frames, s
   return interleaved;
 }
 
-std::vector<std::vector<std::int16_t>> quantiseTogether(const std::vector<std::vector<double>>& signals, double peak) {
-  double loudest = 0.0;
-  for (const auto& signal : signals)
-    for (double s : signal) loudest = std::max(loudest, std::abs(s));
-  const double scale = loudest > 0.0 ? peak / loudest : 0.0;
-
-  std::vector<std::vector<std::int16_t>> quantised;
-  for (const auto& signal : signals) {
-    std::vector<std::int16_t>& out = quantised.emplace_back(signal.size());
-    for (std::size_t n = 0; n < signal.size(); ++n)
-      out[n] = static_cast<std::int16_t>(std::clamp(std::lrint(signal[n] * scale), -32768L, 32767L));
+std::vector<std::int16_t> quantiseAtLoudness(const std::vector<double>& interleaved, double lufs, double peakLimit,
+                                             const std::string& name) {
+  const double loudness = integratedLoudness(std::span<const double>(interleaved), 2, kNoiseSampleRate);
+  const double scale = 32768.0 * std::pow(10.0, (lufs - loudness) / 20.0);
+  double peak = 0.0;
+  for (double s : interleaved) peak = std::max(peak, std::abs(s) * scale);
+  // Rounding is symmetric and monotonic, so the largest rounded sample is the rounded peak.
+  if (!(std::nearbyint(peak) <= peakLimit)) {
+    char message[160];
+    std::snprintf(message, sizeof message, "%s would peak at %.2f dBFS at %.1f LUFS", name.c_str(),
+                  20.0 * std::log10(std::nearbyint(peak) / 32767.0), lufs);
+    throw std::runtime_error(message);
   }
+  std::vector<std::int16_t> quantised(interleaved.size());
+  for (std::size_t n = 0; n < interleaved.size(); ++n)
+    quantised[n] = static_cast<std::int16_t>(std::lrint(interleaved[n] * scale));
   return quantised;
 }
 

@@ -1,6 +1,7 @@
 // Synthesis of the three noise recordings in the frequency domain: every bin gets the magnitude of
 // its colour's spectral line and a random phase, and one inverse transform over the whole length
-// makes the signal, which is therefore exactly periodic and loops without a seam.
+// makes the signal, which is therefore exactly periodic and loops without a seam. Each recording
+// is then levelled by its loudness, so that switching colours does not change how loud it sounds.
 #pragma once
 
 #include <cstddef>
@@ -37,9 +38,11 @@ inline constexpr double kNoiseLineStartHz = 20.0;
 // Two independent channels of `frames` frames, interleaved, with unit RMS.
 std::vector<double> synthesiseNoise(const NoiseSpec& spec, std::size_t frames, std::uint32_t sampleRate);
 
-// Scales all recordings by one factor so that they keep the same level and the loudest peak among
-// them lands on `peak` (in sample units), rounds them to 16 bits and returns them.
-std::vector<std::vector<std::int16_t>> quantiseTogether(const std::vector<std::vector<double>>& signals, double peak);
+// Scales a stereo recording to `lufs` of integrated loudness (16-bit full scale being 32768) and
+// rounds it to 16 bits. Throws std::runtime_error naming `name` when a rounded sample would pass
+// `peakLimit` (in sample units).
+std::vector<std::int16_t> quantiseAtLoudness(const std::vector<double>& interleaved, double lufs, double peakLimit,
+                                             const std::string& name);
 
 // Writes a 16-bit PCM RIFF WAVE file. Throws std::runtime_error naming the file on failure.
 void writeWave16(const std::string& path, const std::vector<std::int16_t>& interleaved, std::uint16_t channels,
