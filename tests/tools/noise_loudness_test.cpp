@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/tools/k_weighting_reference.h"
+#include "tools/noise_synth.h"
 
 namespace sib {
 namespace {
@@ -135,6 +136,21 @@ TEST(NoiseLoudnessTest, WeightingAt44100HzFollowsThePublishedResponse) {
   for (double hz = 10.0; hz < 20000.0; hz *= 1.05) {
     const double ours = test::magnitude(at44k.shelf, hz, kRate) * test::magnitude(at44k.highPass, hz, kRate);
     EXPECT_NEAR(20.0 * std::log10(ours), 10.0 * std::log10(test::publishedPowerGain(hz)), 0.02) << hz << " Hz";
+  }
+}
+
+// The generator levels each recording to one loudness and refuses a level at which it would clip.
+TEST(NoiseLoudnessTest, LevellingReachesTheLoudnessOrRefusesToPassThePeakLimit) {
+  const std::vector<double> tone = stereo({{10.0, -30.0, kSilent}});
+  const double minusOneDbfs = 32767.0 * std::pow(10.0, -1.0 / 20.0);
+  const std::vector<std::int16_t> levelled = quantiseAtLoudness(tone, -23.0, minusOneDbfs, "Tone.wav");
+  EXPECT_NEAR(integratedLoudness(std::span<const std::int16_t>(levelled), 2, kRate), -23.0, 0.01);
+  // A one-channel sine reads -3.01 LUFS with its peaks at full scale: -3.5 needs more than -1 dBFS.
+  try {
+    quantiseAtLoudness(tone, -3.5, minusOneDbfs, "Tone.wav");
+    ADD_FAILURE() << "levelled past the peak limit";
+  } catch (const std::runtime_error& error) {
+    EXPECT_NE(std::string(error.what()).find("Tone.wav"), std::string::npos) << error.what();
   }
 }
 
