@@ -22,6 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kSpace = " \t";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string_view trim(std::string_view s) {
   const auto first = s.find_first_not_of(kSpace);
@@ -180,7 +181,8 @@ IniFile IniFile::FromText(std::string_view text, fs::path fileName) {
 
 void IniFile::Parse(std::string_view text) {
   sections_.assign(1, Section{});
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  byteOrderMark_ = text.starts_with(kByteOrderMark);
+  if (byteOrderMark_) text.remove_prefix(kByteOrderMark.size());
   const auto firstBreak = text.find('\n');
   lineEnd_ = (firstBreak != std::string_view::npos && firstBreak > 0 && text[firstBreak - 1] == '\r') ? "\r\n" : "\n";
   std::size_t current = 0;
@@ -188,7 +190,7 @@ void IniFile::Parse(std::string_view text) {
     const auto lineBreak = text.find('\n');
     std::string_view raw = text.substr(0, lineBreak);
     text.remove_prefix(lineBreak == std::string_view::npos ? text.size() : lineBreak + 1);
-    if (raw.ends_with('\r')) raw.remove_suffix(1);
+    while (raw.ends_with('\r')) raw.remove_suffix(1);  // a stray CR before the line end is no text
     const std::string_view line = trim(raw);
     if (line.starts_with('[')) {
       const auto close = line.find(']');
@@ -365,7 +367,7 @@ void IniFile::DeleteKey(std::string_view section, std::string_view key) {
 }
 
 std::string IniFile::ToText() const {
-  std::string text;
+  std::string text(byteOrderMark_ ? kByteOrderMark : "");
   for (std::size_t i = 0; i < sections_.size(); ++i) {
     if (i > 0) text += "[" + sections_[i].Name + "]" + lineEnd_;
     for (const Line& line : sections_[i].Lines) text += line.Text + lineEnd_;

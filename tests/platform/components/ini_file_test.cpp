@@ -94,7 +94,7 @@ TEST(IniFileText, WritingAValueKeepsCommentsLayoutAndLineEnds) {
 }
 
 TEST(IniFileText, UnchangedTextIsWrittenBackAsItWasRead) {
-  const std::string text = "; c\n[S]\n a = 1 \nfree text\n\n[T]\nb=\"q\"\n";
+  const std::string text = "\xEF\xBB\xBF; c\n[S]\n a = 1 \nfree text\n\n[T]\nb=\"q\"\n";
   EXPECT_EQ(IniFile::FromText(text).ToText(), text);
 }
 
