@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/core/calendar.h"
+#include "platform/core/quoted_text.h"
 
 namespace sib {
 namespace {
@@ -37,17 +38,11 @@ std::string digits(int n, std::size_t width) {
 }
 
 bool hasHalfDayMarker(std::string_view pattern) {
-  char quote = 0;
+  QuoteTracker quotes;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char c = pattern[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (startsWithNoCase(pattern, i, "am/pm") || startsWithNoCase(pattern, i, "a/p") ||
-               startsWithNoCase(pattern, i, "ampm")) {
+    if (quotes.Next(pattern[i]) != QuoteState::Outside) continue;
+    if (startsWithNoCase(pattern, i, "am/pm") || startsWithNoCase(pattern, i, "a/p") || startsWithNoCase(pattern, i, "ampm"))
       return true;
-    }
   }
   return false;
 }
@@ -92,7 +87,7 @@ class Renderer {
       std::size_t run = 1;
       while (i + run < pattern.size() && lower(pattern[i + run]) == letter) ++run;
       if (std::string_view("dmyhnsztc").find(letter) == std::string_view::npos || (letter == 'c' && depth > 0)) {
-        out += c == '/' ? '/' : c;
+        out += c;
         i += 1;
         continue;
       }

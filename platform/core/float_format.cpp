@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/core/format.h"
+#include "platform/core/quoted_text.h"
 
 namespace sib {
 namespace {
@@ -65,14 +66,9 @@ char digitAt(const Decimal& d, int position) {
 std::vector<std::string_view> sectionsOf(std::string_view pattern) {
   std::vector<std::string_view> sections;
   std::size_t start = 0;
-  char quote = 0;
+  QuoteTracker quotes;
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char c = pattern[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-    } else if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == ';' && sections.size() < 2) {
+    if (quotes.Next(pattern[i]) == QuoteState::Outside && pattern[i] == ';' && sections.size() < 2) {
       sections.push_back(pattern.substr(start, i - start));
       start = i + 1;
     }
@@ -101,16 +97,11 @@ Layout layoutOf(std::string_view s) {
   Layout l;
   bool afterPoint = false;
   int firstZero = -1;
-  char quote = 0;
+  QuoteTracker quotes;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      quote = c;
-    } else if (c == '0' || c == '#') {
+    if (quotes.Next(c) != QuoteState::Outside) continue;
+    if (c == '0' || c == '#') {
       if (afterPoint) {
         ++l.DecimalPlaces;
         if (c == '0') l.MinimumDecimals = l.DecimalPlaces;
@@ -178,7 +169,7 @@ std::string render(std::string_view s, const Layout& l, const Shown& shown) {
   int integerPlace = 0;
   int decimalPlace = 0;
   bool afterPoint = false;
-  char quote = 0;
+  QuoteTracker quotes;
   std::size_t digitSpot = std::string::npos;  // where the point or the exponent went
   auto putInteger = [&](int position) {
     out += digitAt(shown.Number, position);
@@ -186,14 +177,10 @@ std::string render(std::string_view s, const Layout& l, const Shown& shown) {
   };
   for (std::size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      else out += c;
-      continue;
-    }
-    if (c == '\'' || c == '"') {
-      quote = c;
-    } else if ((c == '0' || c == '#') && !afterPoint) {
+    const QuoteState where = quotes.Next(c);
+    if (where == QuoteState::Inside) out += c;
+    if (where != QuoteState::Outside) continue;
+    if ((c == '0' || c == '#') && !afterPoint) {
       const int position = l.IntegerPlaces - 1 - integerPlace++;  // this place's power of ten
       if (integerPlace == 1)
         for (int p = shown.IntegerDigits - 1; p > position; --p) putInteger(p);
