@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 
 namespace sib::gfx {
@@ -40,6 +41,12 @@ bool RegisterProgramFonts() {
       if (access(file, R_OK) == 0 && FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file))) any = true;
     // A font map made before the registration must see the new faces.
     if (any) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(pango_cairo_font_map_get_default()));
+    // Fontconfig keeps its configuration for the life of the process; hand it back at exit so
+    // that leak checkers see only what the program itself forgot.
+    std::atexit([] {
+      pango_cairo_font_map_set_default(nullptr);
+      FcFini();
+    });
     return any;
   }();
   return registered;
