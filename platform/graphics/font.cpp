@@ -8,8 +8,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-#include <cstdlib>
 #include <memory>
+
+// Fontconfig keeps its configuration and the faces registered with it for the life of the
+// process, behind pointers a leak checker cannot follow; freeing them at exit is unsafe while
+// other libraries still hold fonts. A program's own suppressions (a strong definition) replace
+// this one and should keep this line.
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
 
 namespace sib::gfx {
 namespace {
@@ -41,12 +46,6 @@ bool RegisterProgramFonts() {
       if (access(file, R_OK) == 0 && FcConfigAppFontAddFile(nullptr, reinterpret_cast<const FcChar8*>(file))) any = true;
     // A font map made before the registration must see the new faces.
     if (any) pango_fc_font_map_config_changed(PANGO_FC_FONT_MAP(pango_cairo_font_map_get_default()));
-    // Fontconfig keeps its configuration for the life of the process; hand it back at exit so
-    // that leak checkers see only what the program itself forgot.
-    std::atexit([] {
-      pango_cairo_font_map_set_default(nullptr);
-      FcFini();
-    });
     return any;
   }();
   return registered;
