@@ -134,6 +134,21 @@ TEST(Arcs, AnglesOnAnEllipseAreTrueDirectionsFromTheCentre) {
   EXPECT_NEAR(end.Y, 100, 1e-3);
 }
 
+TEST(Arcs, AFlatBoxGivesAPointSoRadiusZeroCornersAreSquare) {
+  Path p;
+  p.AddArc(RectF{0, 0, 0, 0}, 180, 90);
+  p.AddArc(RectF{10, 0, 0, 0}, 270, 90);
+  p.AddArc(RectF{10, 10, 0, 0}, 0, 90);
+  p.AddArc(RectF{0, 10, 0, 0}, 90, 90);
+  p.CloseFigure();
+  RectF b = p.GetBounds();
+  EXPECT_EQ(b, (RectF{0, 0, 10, 10}));
+  EXPECT_TRUE(p.IsVisible({9.9f, 0.1f}));
+  Path none;
+  none.AddArc(RectF{0, 0, -1, 4}, 0, 90);
+  EXPECT_TRUE(none.Empty());
+}
+
 TEST(Paths, LinesJoinIntoOneFigureUntilClosed) {
   Path p;
   p.AddLine(0, 0, 10, 0);
