@@ -80,10 +80,25 @@ TEST(PixelCentres, WorldTransformMovesDrawingButNotTheClip) {
   c.g.FillRectangle(SolidBrush(kBlack), 0, 0, 10, 1);
   for (int x = 0; x < 20; ++x) EXPECT_EQ(c.Painted(x, 0), x >= 5 && x < 10) << x;
   c.g.ScaleTransform(2, 2);
-  c.g.FillRectangle(SolidBrush(kBlack), 0, 5, 1, 1);  // at (5, 10), 2 x 2
+  c.g.FillRectangle(SolidBrush(kBlack), -0.5f, 4.5f, 1, 1);  // pixel (0, 5): device (5, 10), 2 x 2
   EXPECT_TRUE(c.Painted(5, 10));
   EXPECT_TRUE(c.Painted(6, 11));
   EXPECT_FALSE(c.Painted(7, 10));
+}
+
+TEST(PixelCentres, UnderAScaleBordersAndPixelClipsStayOnWholeDevicePixels) {
+  Canvas c(40, 24, SmoothingMode::AntiAlias);
+  c.g.ScaleTransform(2, 2);
+  c.g.SetClip(RectF{-0.5f, -0.5f, 15, 12});  // pixels 0 .. 14 by 0 .. 11, as a window's clip is given
+  c.g.DrawRectangle(Pen(kBlack), 0, 0, 19, 11);
+  EXPECT_TRUE(Near(c.At(10, 0), kBlack, 0));
+  EXPECT_TRUE(Near(c.At(10, 1), kBlack, 0));
+  EXPECT_FALSE(c.Painted(10, 2));
+  EXPECT_TRUE(Near(c.At(0, 10), kBlack, 0));
+  EXPECT_TRUE(Near(c.At(1, 10), kBlack, 0));
+  EXPECT_FALSE(c.Painted(2, 10));
+  EXPECT_TRUE(Near(c.At(29, 23), kBlack, 0));  // the last pixel inside the clip
+  EXPECT_FALSE(c.Painted(30, 23));
 }
 
 TEST(PixelCentres, DottedPenWithoutSmoothingAlternatesPixels) {
