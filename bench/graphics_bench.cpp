@@ -7,23 +7,13 @@
 #include <cairo.h>
 
 #include "platform/graphics/graphics.h"
+#include "tests/platform/graphics/shapes.h"
 
 namespace sib::gfx {
 namespace {
 
 constexpr int kWidth = 471, kHeight = 413;
 constexpr Color kFrom = Color::Rgb(192, 192, 192), kTo = Color::Rgb(128, 128, 128);
-
-Path RoundRect(RectF r, float radius) {
-  Path p;
-  float d = 2 * radius;
-  p.AddArc(r.X, r.Y, d, d, 180, 90);
-  p.AddArc(r.Right() - d, r.Y, d, d, 270, 90);
-  p.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0, 90);
-  p.AddArc(r.X, r.Bottom() - d, d, d, 90, 90);
-  p.CloseFigure();
-  return p;
-}
 
 void BM_CairoPlainRectangleSolid(benchmark::State& state) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
@@ -65,7 +55,7 @@ void BM_LayerRoundedGradientWithBorder(benchmark::State& state) {
   g.SetSmoothingMode(SmoothingMode::AntiAlias);
   const RectF r{0, 0, kWidth - 1, kHeight - 1};
   for (auto _ : state) {
-    Path outline = RoundRect(r, 10);
+    Path outline = test::RoundRect(r, 10);
     LinearGradientBrush brush(r.Inflated(1, 1), kFrom, kTo, LinearGradientMode::Vertical);
     brush.SetGammaCorrection(true);
     g.FillPath(brush, outline);

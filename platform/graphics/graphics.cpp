@@ -299,15 +299,9 @@ void Graphics::FillOps(const Brush& brush, const Path& path) {
 void Graphics::FillPath(const Brush& brush, const Path& path) { FillOps(brush, path); }
 
 void Graphics::FillRectangle(const Brush& brush, RectF rect) {
-  if (!brush.Ok() || rect.IsEmpty()) return;
-  Paint([&] {
-    cairo_rectangle(cr_, rect.X, rect.Y, rect.Width, rect.Height);
-    cairo_pattern_t* p = brush.CreatePattern(cr_);
-    if (!p) return;
-    cairo_set_source(cr_, p);
-    cairo_fill(cr_);
-    cairo_pattern_destroy(p);
-  });
+  Path path;
+  path.AddRectangle(rect);
+  FillOps(brush, path);
 }
 
 void Graphics::FillPolygon(const Brush& brush, std::span<const PointF> points, FillMode mode) {

@@ -10,12 +10,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kBlue;
-using test::kRed;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 TEST(PixelCentres, OnePixelBorderLandsOnOneRowAndColumn) {
   for (SmoothingMode mode : {SmoothingMode::Default, SmoothingMode::AntiAlias}) {
@@ -226,6 +221,27 @@ TEST(Regions, ClipToAnExcludedRegionProtectsTheHole) {
   c.g.ResetClip();
   c.g.FillRectangle(SolidBrush(kBlue), 0, 0, 40, 40);
   EXPECT_TRUE(Near(c.At(20, 20), kBlue, 0));
+}
+
+TEST(Regions, CompoundOperandsCombineAsAWhole) {
+  Region ring(RectF{10, 10, 20, 20});
+  ring.Exclude(RectF{15, 15, 10, 10});
+  Region outer(RectF{0, 0, 40, 40});
+  outer.Combine(ring, CombineMode::Exclude);
+  const struct {
+    PointF p;
+    bool in;
+  } points[] = {{{5, 5}, true}, {{12, 12}, false}, {{20, 20}, true}, {{28, 20}, false}, {{35, 35}, true}};
+  Canvas c(40, 40);
+  c.g.FillRegion(SolidBrush(kBlack), outer);
+  for (auto [p, in] : points) {
+    EXPECT_EQ(outer.IsVisible(p), in) << p.X << ", " << p.Y;
+    EXPECT_EQ(c.Painted(int(p.X), int(p.Y)), in) << p.X << ", " << p.Y;
+  }
+  Region both(RectF{0, 0, 40, 40});
+  both.Combine(ring, CombineMode::Intersect);  // an intersection with a compound operand
+  EXPECT_TRUE(both.IsVisible({12, 12}));
+  EXPECT_FALSE(both.IsVisible({20, 20}));
 }
 
 TEST(Regions, RoundRectPixelRegionCoversWholePixelsLessItsCorners) {
