@@ -3,8 +3,12 @@
 // a 1-pixel border, anti-aliased. Beside it, in the same run, the baselines straight on Cairo: the
 // same size filled as a plain rectangle, with one solid colour and with a plain two-stop vertical
 // gradient. The ratios to them are what the layer and the shape cost.
+//
+// Also: a font made from its family name, as the controls make theirs on every paint, beside one
+// fontconfig match for the same name (what each font would cost without the layer's cache).
 #include <benchmark/benchmark.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include "platform/graphics/graphics.h"
 #include "tests/platform/graphics/shapes.h"
@@ -65,6 +69,28 @@ void BM_LayerRoundedGradientWithBorder(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LayerRoundedGradientWithBorder);
+
+void BM_FontconfigMatchArial(benchmark::State& state) {
+  for (auto _ : state) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Arial"));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    benchmark::DoNotOptimize(match);
+    FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+  }
+}
+BENCHMARK(BM_FontconfigMatchArial);
+
+void BM_LayerBoldArialFromName(benchmark::State& state) {
+  for (auto _ : state) {
+    Font font("Arial", 10, FontStyleBold);
+    benchmark::DoNotOptimize(font.Ok());
+  }
+}
+BENCHMARK(BM_LayerBoldArialFromName);
 
 }  // namespace
 }  // namespace sib::gfx
