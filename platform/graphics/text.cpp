@@ -91,7 +91,23 @@ struct Placed {
   LayoutPtr layout;
   PointF origin;
   RectF box;
+  bool cut = false;  // with LineLimit, lines below the box are not drawn
 };
+
+// The height of the whole lines that fit in `room`, from the top of the layout.
+float WholeLinesHeight(PangoLayout* l, float room) {
+  float height = 0;
+  PangoLayoutIter* it = pango_layout_get_iter(l);
+  do {
+    PangoRectangle line;
+    pango_layout_iter_get_line_extents(it, nullptr, &line);
+    float bottom = float(line.y + line.height) / PANGO_SCALE;
+    if (bottom > room + 0.01f) break;
+    height = bottom;
+  } while (pango_layout_iter_next_line(it));
+  pango_layout_iter_free(it);
+  return height;
+}
 
 Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format,
              TextRenderingHint hint) {
@@ -159,6 +175,11 @@ Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout,
     originX = left + pad - lx;
   }
   float top = along(format.LineAlignment, layout.Y, std::max(0.0f, layout.Height), th);
+  if (format.LineLimit && layout.Height > 0 && th > layout.Height) {
+    th = WholeLinesHeight(l, layout.Height);
+    top = along(format.LineAlignment, layout.Y, layout.Height, th);
+    placed.cut = true;
+  }
   placed.origin = {originX, top - ly};
   placed.box = {left, top, boxW, th};
   return placed;
@@ -175,6 +196,11 @@ void Graphics::DrawString(std::string_view text, const Font& font, RectF layout,
       cairo_clip(cr_);
     }
     Placed placed = Place(cr_, text, font, layout, format, state_.textHint);
+    if (placed.cut) {
+      if (!(placed.box.Height > 0)) return;
+      cairo_rectangle(cr_, placed.box.X - 1e5, placed.box.Y, 2e5, placed.box.Height);
+      cairo_clip(cr_);
+    }
     cairo_pattern_t* p = brush.CreatePattern(cr_);
     if (!p) return;
     cairo_set_source(cr_, p);
