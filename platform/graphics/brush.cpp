@@ -316,6 +316,54 @@ PointF Outward(PointF c, PointF p) {
   return len < 1e-6 ? p : PointF{float(p.X + dx / len), float(p.Y + dy / len)};
 }
 
+// The premultiplied colours of a blend from `outline` (position 0) to `centre` (position 1) in
+// 1024 steps, mixed between stops as Cairo mixes its gradients.
+std::vector<std::uint32_t> GradientTable(const detail::GradientBlend& blend, Color outline, Color centre) {
+  std::vector<float> positions = blend.Positions();
+  std::vector<std::uint32_t> table(1025);
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    double t = double(i) / (table.size() - 1);
+    while (k + 2 < positions.size() && t > positions[k + 1]) ++k;
+    double span = positions[k + 1] - positions[k];
+    double w = span > 0 ? std::clamp((t - positions[k]) / span, 0.0, 1.0) : 1.0;
+    Color a = blend.At(k, outline, centre), b = blend.At(k + 1, outline, centre);
+    auto pre = [](Color c, int v) { return v * c.A / 255.0; };
+    double alpha = a.A + (b.A - a.A) * w;
+    auto channel = [&](std::uint8_t va, std::uint8_t vb) {
+      return std::uint32_t(std::lround(pre(a, va) + (pre(b, vb) - pre(a, va)) * w));
+    };
+    table[i] = std::uint32_t(std::lround(alpha)) << 24 | channel(a.R, b.R) << 16 | channel(a.G, b.G) << 8 |
+               channel(a.B, b.B);
+  }
+  return table;
+}
+
+// Calls span(row, from, to) for the pixels whose centres lie in the triangle, clipped to a
+// width x height image; pixels on an edge belong to the triangle right of or below it.
+template <class Span>
+void FillTriangle(std::pair<double, double> p0, std::pair<double, double> p1, std::pair<double, double> p2, int width,
+                  int height, Span&& span) {
+  const std::pair<double, double> v[3] = {p0, p1, p2};
+  double ylo = std::min({p0.second, p1.second, p2.second}), yhi = std::max({p0.second, p1.second, p2.second});
+  int first = std::max(0, int(std::ceil(ylo - 0.5))), last = std::min(height - 1, int(std::ceil(yhi - 0.5)) - 1);
+  for (int row = first; row <= last; ++row) {
+    double y = row + 0.5, xl = 1e30, xr = -1e30;
+    for (int e = 0; e < 3; ++e) {
+      auto [px, py] = v[e];
+      auto [qx, qy] = v[(e + 1) % 3];
+      if ((py <= y && y < qy) || (qy <= y && y < py)) {
+        double x = px + (y - py) * (qx - px) / (qy - py);
+        xl = std::min(xl, x);
+        xr = std::max(xr, x);
+      }
+    }
+    if (xr <= xl) continue;
+    int from = std::max(0, int(std::ceil(xl - 0.5))), to = std::min(width, int(std::ceil(xr - 0.5)));
+    if (to > from) span(row, from, to);
+  }
+}
+
 }  // namespace
 
 cairo_pattern_t* PathGradientBrush::CreatePattern(cairo_t* cr) const {
@@ -325,9 +373,9 @@ cairo_pattern_t* PathGradientBrush::CreatePattern(cairo_t* cr) const {
 
 // With one surround colour the colour depends only on how far a point lies from the outline
 // towards the centre, and within each triangle (centre, edge) that is linear: a linear gradient
-// from the edge's line to the centre. The triangles are drawn without anti-aliasing (so shared
-// edges leave no seam) into an image of the part of the surface the shape can touch,
-// which becomes the pattern. This costs a plain gradient fill, where Cairo's mesh costs a hundred.
+// from the edge's line to the centre. The triangles are scanned at pixel centres (so shared
+// edges leave no seam) into an image of the part of the surface the shape can touch, which
+// becomes the pattern. This costs about a plain gradient fill, where Cairo's mesh costs a hundred.
 cairo_pattern_t* PathGradientBrush::CreateFan(cairo_t* cr) const {
   PointF c = centrePoint_;
   cairo_matrix_t ctm;
@@ -361,40 +409,45 @@ cairo_pattern_t* PathGradientBrush::CreateFan(cairo_t* cr) const {
     cairo_surface_destroy(image);
     return nullptr;
   }
-  cairo_t* g = cairo_create(image);
   cairo_matrix_t toImage = ctm;
   toImage.x0 -= left;
   toImage.y0 -= top;
-  cairo_set_matrix(g, &toImage);
-  cairo_set_antialias(g, CAIRO_ANTIALIAS_NONE);
-  // Pixels on a shared edge may fall to both triangles, which agree there: replace, not blend.
-  cairo_set_operator(g, CAIRO_OPERATOR_SOURCE);
-  std::vector<float> positions = blend_.Positions();
+  auto map = [&toImage](PointF p) {
+    double x = p.X, y = p.Y;
+    cairo_matrix_transform_point(&toImage, &x, &y);
+    return std::pair{x, y};
+  };
+  std::vector<std::uint32_t> lut = GradientTable(blend_, surround_[0], centre_);
+  cairo_surface_flush(image);
+  auto* data = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(image));
+  int stride = cairo_image_surface_get_stride(image) / 4;
+  int width = right - left, height = bottom - top;
+  auto [cx, cy] = map(c);
   for (const Path::Polyline& f : outline_) {
     std::size_t n = f.Points.size();
     for (std::size_t i = 0; i < n; ++i) {
-      PointF a = f.Points[i], b = f.Points[(i + 1) % n];
-      double ex = b.X - a.X, ey = b.Y - a.Y, len2 = ex * ex + ey * ey;
+      auto [ax, ay] = map(f.Points[i]);
+      auto [bx, by] = map(f.Points[(i + 1) % n]);
+      // The position runs from 0 on the edge's line to 1 at the centre: t = alpha x + beta y + gamma.
+      double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
       if (len2 < 1e-12) continue;
-      // The foot of the perpendicular from the centre on the edge's line: position 0 there,
-      // 1 at the centre.
-      double t = ((c.X - a.X) * ex + (c.Y - a.Y) * ey) / len2;
-      double fx = a.X + t * ex, fy = a.Y + t * ey;
-      if (std::hypot(c.X - fx, c.Y - fy) < 1e-6) continue;
-      cairo_pattern_t* lin = cairo_pattern_create_linear(fx, fy, c.X, c.Y);
-      for (std::size_t k = 0; k < positions.size(); ++k) detail::AddStop(lin, positions[k], blend_.At(k, surround_[0], centre_));
-      cairo_pattern_set_extend(lin, CAIRO_EXTEND_PAD);
-      PointF ao = Outward(c, a), bo = Outward(c, b);
-      cairo_move_to(g, c.X, c.Y);
-      cairo_line_to(g, ao.X, ao.Y);
-      cairo_line_to(g, bo.X, bo.Y);
-      cairo_close_path(g);
-      cairo_set_source(g, lin);
-      cairo_fill(g);
-      cairo_pattern_destroy(lin);
+      double u = ((cx - ax) * ex + (cy - ay) * ey) / len2;
+      double fx = ax + u * ex, fy = ay + u * ey, dx = cx - fx, dy = cy - fy, d2 = dx * dx + dy * dy;
+      if (d2 < 1e-12) continue;
+      double alpha = dx / d2, beta = dy / d2, gamma = -(fx * dx + fy * dy) / d2;
+      auto [aox, aoy] = map(Outward(c, f.Points[i]));
+      auto [box, boy] = map(Outward(c, f.Points[(i + 1) % n]));
+      FillTriangle({cx, cy}, {aox, aoy}, {box, boy}, width, height, [&](int row, int from, int to) {
+        std::uint32_t* line = data + std::size_t(row) * stride;
+        double y = row + 0.5;
+        for (int x = from; x < to; ++x) {
+          double t = alpha * (x + 0.5) + beta * y + gamma;
+          line[x] = lut[std::size_t(std::lround(std::clamp(t, 0.0, 1.0) * (lut.size() - 1)))];
+        }
+      });
     }
   }
-  cairo_destroy(g);
+  cairo_surface_mark_dirty(image);
   cairo_pattern_t* p = cairo_pattern_create_for_surface(image);
   cairo_surface_destroy(image);
   cairo_pattern_set_matrix(p, &toImage);
