@@ -51,6 +51,18 @@ bool needsQuotes(std::string_view value) {
   return trim(value).size() != value.size() || (value.size() >= 2 && value.front() == '"' && value.back() == '"');
 }
 
+// The text a value is stored as: quoted when its edges would not read back as themselves. Built by
+// appending, which also keeps GCC 12's -Wrestrict false positive on string concatenation away.
+std::string storedForm(std::string_view value) {
+  if (!needsQuotes(value)) return std::string(value);
+  std::string stored;
+  stored.reserve(value.size() + 2);
+  stored.push_back('"');
+  stored.append(value);
+  stored.push_back('"');
+  return stored;
+}
+
 bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
 
 std::string describe(const fs::path& file) { return "\"" + file.string() + "\""; }
@@ -299,7 +311,7 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
       if (before.empty() || !trim(before.back().Text).empty()) sections_.back().Lines.push_back(Line{});
     s = &sections_.emplace_back(Section{std::string(section), {}});
   }
-  const std::string stored = needsQuotes(value) ? "\"" + std::string(value) + "\"" : std::string(value);
+  const std::string stored = storedForm(value);
   for (Line& line : s->Lines) {
     if (!line.Key.empty() && sameName(line.Key, key)) {
       line.Text = line.Key + "=" + stored;

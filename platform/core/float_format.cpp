@@ -28,7 +28,8 @@ Decimal decimalOf(double magnitude) {
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 14);
   const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
   const auto e = text.find('e');
-  d.Digits = std::string(text.substr(0, 1)) + std::string(text.substr(2, e - 2));
+  for (const char c : text.substr(0, e))
+    if (c != '.') d.Digits.push_back(c);
   d.Point = std::atoi(std::string(text.substr(e + 1)).c_str()) + 1;
   while (!d.Digits.empty() && d.Digits.back() == '0') d.Digits.pop_back();
   return d;
