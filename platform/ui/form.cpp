@@ -460,7 +460,9 @@ void TForm::SetCaptureControl(TControl* Control) {
   if (FWindow) FWindow->SetCapture(Control != nullptr);
 }
 
-void TForm::CancelCapture() {
+void TForm::CancelCapture() { EndCapture(true); }
+
+void TForm::EndCapture(bool LeaveEverything) {
   if (!FCapture && FButtonsDown.Empty()) return;
   TControl* captured = FCapture;
   FCapture = nullptr;
@@ -468,7 +470,7 @@ void TForm::CancelCapture() {
   FClickControl = nullptr;
   if (FWindow) FWindow->SetCapture(false);
   Delivery keep(*this, {captured});
-  LeaveAll();
+  if (LeaveEverything) LeaveAll();
   if (keep[0]) keep[0]->MouseCaptureLost();
   UpdateCursor();
 }
@@ -739,15 +741,6 @@ void TForm::ControlGone(TControl* Control, bool Destroyed) {
   if (ComponentState().Contains(csDestroying)) return;
   if (FClickControl && isOrInside(FClickControl, Control)) FClickControl = nullptr;
   if (FHintControl && isOrInside(FHintControl, Control)) CancelHint();
-  if (FCapture && isOrInside(FCapture, Control)) {
-    if (Destroyed) {
-      FCapture = nullptr;
-      FButtonsDown = {};
-      if (FWindow) FWindow->SetCapture(false);
-    } else {
-      CancelCapture();
-    }
-  }
   std::vector<TControl*> kept;
   std::vector<TControl*> left;
   for (TControl* c : FHover) (isOrInside(c, Control) ? left : kept).push_back(c);
@@ -758,6 +751,16 @@ void TForm::ControlGone(TControl* Control, bool Destroyed) {
       Delivery leave(*this, {left.rbegin(), left.rend()});
       for (std::size_t i = 0; i < leave.size(); ++i)
         if (leave[i]) leave[i]->MouseLeave();
+    }
+  }
+  if (FCapture && isOrInside(FCapture, Control)) {
+    if (Destroyed) {
+      FCapture = nullptr;
+      FButtonsDown = {};
+      if (FWindow) FWindow->SetCapture(false);
+    } else {
+      // The pointer still lies over the parents: only what went away leaves.
+      EndCapture(false);
     }
   }
   if (FActiveControl && isOrInside(FActiveControl, Control)) {

@@ -232,6 +232,7 @@ class TForm : public TWinControl, private IFormWindowEvents {
   void Guarded(Body&& body);
   void Press(TMouseButton Button, TShiftState Shift, TPoint At, bool Double);
   void UpdateHover(TPoint At);
+  void EndCapture(bool LeaveEverything);
   void SetHoverChain(std::vector<TControl*> Chain);
   void LeaveAll();
   void UpdateCursor();
