@@ -392,12 +392,36 @@ void TForm::PaintDirty() {
     gfx::Graphics graphics(FBuffer->Pixels(), FBuffer->DeviceWidth(), FBuffer->DeviceHeight(),
                            FBuffer->DeviceWidth() * 4);
     for (const TRect& r : rects) {
-      TCanvas canvas(graphics, FBuffer->Scale(), {0, 0}, r);
-      PaintTree(canvas, r);
+      TControl* start = OpaqueCover(r);
+      const TPoint origin = start->ClientToForm({0, 0});
+      TCanvas canvas(graphics, FBuffer->Scale(), origin, r);
+      start->PaintTree(canvas, r.Offset(-origin.X, -origin.Y));
     }
   }
   if (FWindow && FVisible)
     for (const TRect& r : rects) FWindow->Present(FBuffer->View(), r);
+}
+
+TControl* TForm::OpaqueCover(const TRect& R) {
+  TControl* cover = this;
+  TControl* current = this;
+  // Down the controls that hold all of R with nothing else above them there.
+  while (auto* parent = dynamic_cast<TWinControl*>(current)) {
+    TControl* next = nullptr;
+    const TPoint origin = parent->ClientToForm({0, 0});
+    for (int i = parent->ControlCount() - 1; i >= 0; --i) {
+      TControl* c = parent->Controls(i);
+      if (!c->Visible()) continue;
+      const TRect bounds = c->BoundsRect().Offset(origin.X, origin.Y);
+      if (!bounds.Intersects(R)) continue;
+      if (bounds.Contains(R)) next = c;
+      break;
+    }
+    if (!next) break;
+    current = next;
+    if (current->ControlStyle().Contains(csOpaque)) cover = current;
+  }
+  return cover;
 }
 
 void TForm::Paint(TCanvas& Canvas) { Canvas.FillRect(ClientRect(), Color()); }
