@@ -549,10 +549,11 @@ void TForm::Press(TMouseButton Button, TShiftState Shift, TPoint At, bool Double
   FButtonsDown.Include(ButtonShift(Button));
   if (!target) return;
   if (!FCapture && target->ControlStyle().Contains(csCaptureMouse)) SetCaptureControl(target);
+  // Without csDoubleClicks the second press of a double click is an ordinary press.
+  Double = Double && target->ControlStyle().Contains(csDoubleClicks);
   if (Button == mbLeft) FClickControl = target->ControlStyle().Contains(csClickEvents) && !Double ? target : nullptr;
   const TPoint local = target->FormToClient(At);
-  if (Double && target->ControlStyle().Contains(csDoubleClicks)) {
-    if (target->ControlStyle().Contains(csClickEvents) && Button == mbLeft) FClickControl = nullptr;
+  if (Double) {
     target->DoubleClick(Button, Shift, local.X, local.Y);
   } else {
     target->MouseDown(Button, Shift - TShiftState{ssDouble}, local.X, local.Y);
