@@ -1,5 +1,7 @@
 // The plain button and label: how a button is pressed and clicked by mouse, keys and accelerator,
 // what its face shows, and a label's size and background.
+#include <cairo.h>
+
 #include "platform/ui/std_controls.h"
 #include "tests/platform/ui/forms_fixture.h"
 
@@ -166,6 +168,34 @@ TEST_F(StdControlsTest, TheLabelSizesItselfToItsTextOnATransparentBackground) {
   label->SetAutoSize(false);
   label->SetCaption("S");
   EXPECT_GT(label->Width(), size.X) << "without AutoSize the size stays";
+}
+
+}  // namespace
+}  // namespace sib::test
+
+namespace sib::test {
+namespace {
+
+// Writes what the headless screen shows to "ui_controls.png" in the working folder, to be looked at.
+TEST_F(StdControlsTest, ContactSheet) {
+  button->SetFocus();
+  auto* label = NewComponent<TLabel>(*form);
+  label->SetParent(form.get());
+  label->SetBounds(120, 50, 10, 10);
+  label->SetCaption("&Sibilon");
+  label->Font()->SetHeight(-21);
+  label->Font()->SetColor(clWhite);
+  auto* exit = NewComponent<TButton>(*form);
+  exit->SetParent(form.get());
+  exit->SetBounds(10, 50, 100, 25);
+  exit->SetCaption("Disabled");
+  exit->SetEnabled(false);
+  paint();
+  const TImageView screen = window().Screen();
+  std::vector<std::uint32_t> pixels(screen.Pixels, screen.Pixels + screen.Width * screen.Height);
+  const gfx::Bitmap image = gfx::Bitmap::FromArgb(screen.Width, screen.Height, pixels);
+  ASSERT_TRUE(image.Ok());
+  EXPECT_EQ(cairo_surface_write_to_png(image.NativeSurface(), "ui_controls.png"), CAIRO_STATUS_SUCCESS);
 }
 
 }  // namespace
