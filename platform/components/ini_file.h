@@ -6,7 +6,7 @@
 //
 // Files written by other programs are read as they stand: blank lines and comments (';' or '#'
 // first on the line) are kept and written back, CR LF line ends stay CR LF, a UTF-8 byte order mark
-// is skipped, space around keys and values is dropped, and a value wrapped in double quotes loses
+// stays, space around keys and values is dropped, and a value wrapped in double quotes loses
 // them. Lines that are none of these are kept as they are but hold no value. A malformed number
 // reads as the caller's default, as a missing key does.
 //
@@ -101,6 +101,7 @@ class IniFile {
   std::filesystem::path fileName_;
   std::vector<Section> sections_;  // sections_[0] is the nameless head of the file
   std::string lineEnd_ = "\n";
+  bool byteOrderMark_ = false;
 };
 
 }  // namespace sib
