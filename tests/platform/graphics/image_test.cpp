@@ -9,11 +9,13 @@
 
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/image.h"
+#include "tests/platform/graphics/image_fixtures.h"
 
 namespace sib::gfx {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
+using test::PngClaiming;
 
 constexpr Color kRed = Color::Rgb(255, 0, 0);
 constexpr Color kGreen = Color::Rgb(0, 255, 0);
@@ -37,53 +39,6 @@ Image SixPixels() {
 const Bytes kOneRedGif = {0x47, 0x49, 0x46, 0x38, 0x39, 0x61, 0x01, 0x00, 0x01, 0x00, 0x80, 0x00, 0x00, 0xff, 0x00,
                           0x00, 0x00, 0x00, 0x00, 0x21, 0xf9, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2c, 0x00, 0x00,
                           0x00, 0x00, 0x01, 0x00, 0x01, 0x00, 0x00, 0x02, 0x02, 0x44, 0x01, 0x00, 0x3b};
-
-std::uint32_t Crc32(const Bytes& bytes) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::uint8_t b : bytes) {
-    crc ^= b;
-    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-// Stored (uncompressed) deflate data in a zlib wrapper; adler32 of the bytes at the end.
-Bytes Zlib(const Bytes& raw) {
-  Bytes z = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(raw.size()), static_cast<std::uint8_t>(raw.size() >> 8),
-             static_cast<std::uint8_t>(~raw.size()), static_cast<std::uint8_t>(~raw.size() >> 8)};
-  z.insert(z.end(), raw.begin(), raw.end());
-  std::uint32_t a = 1, b = 0;
-  for (std::uint8_t c : raw) {
-    a = (a + c) % 65521;
-    b = (b + a) % 65521;
-  }
-  for (std::uint32_t v : {b >> 8, b, a >> 8, a}) z.push_back(static_cast<std::uint8_t>(v));
-  return z;
-}
-
-void AppendChunk(Bytes& png, const char* type, const Bytes& data) {
-  const auto be32 = [&](std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(v >> shift));
-  };
-  be32(static_cast<std::uint32_t>(data.size()));
-  Bytes typed(type, type + 4);
-  typed.insert(typed.end(), data.begin(), data.end());
-  png.insert(png.end(), typed.begin(), typed.end());
-  be32(Crc32(typed));
-}
-
-// A well-formed PNG header that claims width x height pixels, with a tiny body.
-Bytes PngClaiming(std::uint32_t width, std::uint32_t height) {
-  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  Bytes ihdr;
-  for (std::uint32_t v : {width, height})
-    for (int shift = 24; shift >= 0; shift -= 8) ihdr.push_back(static_cast<std::uint8_t>(v >> shift));
-  ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
-  AppendChunk(png, "IHDR", ihdr);
-  AppendChunk(png, "IDAT", Zlib(Bytes(64, 0)));
-  AppendChunk(png, "IEND", {});
-  return png;
-}
 
 void ExpectNear(Color actual, Color expected, int tolerance, const std::string& where) {
   EXPECT_NEAR(actual.A, expected.A, tolerance) << where;
