@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -153,9 +154,11 @@ class Graphics {
   void Init(cairo_surface_t* surface);
   bool Antialiased() const;
   void SetClipInDevice(Region region, CombineMode mode);
-  // Runs `draw` with the world transform and clip applied; `draw` builds and paints in cr_.
-  template <class Draw>
-  void Paint(Draw&& draw);
+  // Runs `draw` with the world transform, smoothing and clip applied; `draw` builds and paints
+  // in cr_. Nothing runs on a surface that is not Ok or inside an empty clip.
+  void Paint(const std::function<void()>& draw);
+  void SetLayerMatrix() const;
+
   void FillOps(const Brush& brush, const Path& path);
   void StrokeOps(const Pen& pen, const Path& path);
 

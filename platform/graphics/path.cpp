@@ -249,6 +249,13 @@ void Path::Translate(float dx, float dy) {
   figureStart_ = {figureStart_.X + dx, figureStart_.Y + dy};
 }
 
+void Path::Transform(float xx, float yx, float xy, float yy, float x0, float y0) {
+  auto map = [&](PointF p) { return PointF{xx * p.X + xy * p.Y + x0, yx * p.X + yy * p.Y + y0}; };
+  for (Op& op : ops_)
+    for (PointF& p : op.P) p = map(p);
+  figureStart_ = map(figureStart_);
+}
+
 namespace detail {
 
 void AppendCairoPath(cairo_t* cr, Path& path) {

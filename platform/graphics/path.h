@@ -85,6 +85,8 @@ class Path {
   bool IsVisible(PointF point) const;
   // Moves every point by (dx, dy).
   void Translate(float dx, float dy);
+  // Maps every point (x, y) to (xx x + xy y + x0, yx x + yy y + y0).
+  void Transform(float xx, float yx, float xy, float yy, float x0, float y0);
 
   std::span<const Op> Ops() const { return ops_; }
 

@@ -136,6 +136,17 @@ void Region::Translate(float dx, float dy) {
   }
 }
 
+void Region::Transform(float xx, float yx, float xy, float yy, float x0, float y0) {
+  for (Step& s : steps_) {
+    s.Shape.Transform(xx, yx, xy, yy, x0, y0);
+    if (s.Nested) {
+      auto n = std::make_shared<Region>(*s.Nested);
+      n->Transform(xx, yx, xy, yy, x0, y0);
+      s.Nested = std::move(n);
+    }
+  }
+}
+
 bool Region::IsInfinite() const {
   return steps_.size() == 1 && steps_[0].ShapeKind == Step::Kind::Infinite;
 }

@@ -48,6 +48,8 @@ class Region {
 
   // Moves the region by (dx, dy).
   void Translate(float dx, float dy);
+  // Maps the region's shapes as Path::Transform does.
+  void Transform(float xx, float yx, float xy, float yy, float x0, float y0);
   bool IsInfinite() const;
   // Whether `point` lies in the region.
   bool IsVisible(PointF point) const;
