@@ -3,24 +3,10 @@
 // shadow band, rounded layers, the line case, the focus outline, pictures and the layer kinds.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "tests/controls/fill_fixtures.h"
 
 namespace sib::test {
 namespace {
-
-// The straight colour a vertical gradient from `top` to `bottom` over R (grown by 1 pixel, in linear
-// light at gamma 2.2) has at the centre of pixel row y.
-gfx::Color VerticalAt(TColor top, TColor bottom, TGPRectF R, int y, std::uint8_t a1 = 255, std::uint8_t a2 = 255) {
-  const double t = (y - (R.Y - 1)) / (R.Height + 2);
-  const auto mix = [t](std::uint8_t c1, std::uint8_t c2) {
-    const double l = std::pow(c1 / 255.0, 2.2) + (std::pow(c2 / 255.0, 2.2) - std::pow(c1 / 255.0, 2.2)) * t;
-    return static_cast<std::uint8_t>(std::lround(std::pow(l, 1 / 2.2) * 255));
-  };
-  return gfx::Color::Argb(static_cast<std::uint8_t>(std::lround(a1 + (a2 - a1) * t)), mix(RedOf(top), RedOf(bottom)),
-                          mix(GreenOf(top), GreenOf(bottom)), mix(BlueOf(top), BlueOf(bottom)));
-}
 
 bool SameImage(const Canvas& a, const Canvas& b) {
   for (int y = 0; y < a.bitmap.Height(); ++y)
