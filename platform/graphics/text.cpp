@@ -84,8 +84,9 @@ void SetFontOptions(PangoContext* ctx, TextRenderingHint hint) {
   cairo_font_options_destroy(o);
 }
 
-// A layout of `text` for `layout` on `cr` (whose matrix is already the layer's), and where its
-// top-left must go (`origin`) and the box it occupies (`box`). `fromPoint`: `layout` has no size.
+// A layout of `text` for `layout` on `cr` (whose matrix is already the layer's), where its
+// top-left must go (`origin`) and the box it occupies (`box`). A layout width or height of 0 has
+// no limit that way; the alignment then places the text around the layout's corner.
 struct Placed {
   LayoutPtr layout;
   PointF origin;
@@ -210,7 +211,7 @@ TextMetrics Graphics::MeasureString(std::string_view text, const Font& font, Poi
 
 namespace detail {
 
-Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, bool, const StringFormat& format) {
+Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format) {
   if (!font.Ok()) return font.GetStatus();
   Placed placed = Place(cr, text, font, layout, format, TextRenderingHint::AntiAlias);
   cairo_new_path(cr);

@@ -9,10 +9,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 bool HaveWineTahoma() { return access("/usr/share/wine/fonts/tahoma.ttf", R_OK) == 0; }
 
