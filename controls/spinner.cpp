@@ -153,6 +153,8 @@ void TAdvSmoothSpinner::Changed() {
     TAdvSmoothSpinnerColumn* c = Column(i);
     if (c->Visible()) c->FDrawIndex = drawIndex++;
   }
+  // Columns may have gone: a hovered index that names none is no hover.
+  if (FHoveredColumn >= FColumns->Count()) FHoveredColumn = -1;
   Invalidate();
 }
 
