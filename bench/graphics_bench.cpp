@@ -3,27 +3,21 @@
 // a 1-pixel border, anti-aliased. Beside it, in the same run, the baselines straight on Cairo: the
 // same size filled as a plain rectangle, with one solid colour and with a plain two-stop vertical
 // gradient. The ratios to them are what the layer and the shape cost.
+//
+// Also: a font made from its family name, as the controls make theirs on every paint, beside one
+// fontconfig match for the same name (what each font would cost without the layer's cache).
 #include <benchmark/benchmark.h>
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include "platform/graphics/graphics.h"
+#include "tests/platform/graphics/shapes.h"
 
 namespace sib::gfx {
 namespace {
 
 constexpr int kWidth = 471, kHeight = 413;
 constexpr Color kFrom = Color::Rgb(192, 192, 192), kTo = Color::Rgb(128, 128, 128);
-
-Path RoundRect(RectF r, float radius) {
-  Path p;
-  float d = 2 * radius;
-  p.AddArc(r.X, r.Y, d, d, 180, 90);
-  p.AddArc(r.Right() - d, r.Y, d, d, 270, 90);
-  p.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0, 90);
-  p.AddArc(r.X, r.Bottom() - d, d, d, 90, 90);
-  p.CloseFigure();
-  return p;
-}
 
 void BM_CairoPlainRectangleSolid(benchmark::State& state) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kWidth, kHeight);
@@ -65,7 +59,7 @@ void BM_LayerRoundedGradientWithBorder(benchmark::State& state) {
   g.SetSmoothingMode(SmoothingMode::AntiAlias);
   const RectF r{0, 0, kWidth - 1, kHeight - 1};
   for (auto _ : state) {
-    Path outline = RoundRect(r, 10);
+    Path outline = test::RoundRect(r, 10);
     LinearGradientBrush brush(r.Inflated(1, 1), kFrom, kTo, LinearGradientMode::Vertical);
     brush.SetGammaCorrection(true);
     g.FillPath(brush, outline);
@@ -75,6 +69,28 @@ void BM_LayerRoundedGradientWithBorder(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LayerRoundedGradientWithBorder);
+
+void BM_FontconfigMatchArial(benchmark::State& state) {
+  for (auto _ : state) {
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Arial"));
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    benchmark::DoNotOptimize(match);
+    FcPatternDestroy(match);
+    FcPatternDestroy(pattern);
+  }
+}
+BENCHMARK(BM_FontconfigMatchArial);
+
+void BM_LayerBoldArialFromName(benchmark::State& state) {
+  for (auto _ : state) {
+    Font font("Arial", 10, FontStyleBold);
+    benchmark::DoNotOptimize(font.Ok());
+  }
+}
+BENCHMARK(BM_LayerBoldArialFromName);
 
 }  // namespace
 }  // namespace sib::gfx

@@ -95,6 +95,44 @@ constexpr double kPi = std::numbers::pi;
 
 }  // namespace
 
+// ---- Blends --------------------------------------------------------------------------------
+
+namespace detail {
+
+Status GradientBlend::SetPreset(std::span<const ColorStop> stops) {
+  if (!ValidStops(stops)) return Status::InvalidParameter;
+  preset_.assign(stops.begin(), stops.end());
+  factors_.clear();
+  positions_.clear();
+  return Status::Ok;
+}
+
+Status GradientBlend::SetFactors(std::span<const float> factors, std::span<const float> positions) {
+  if (factors.size() != positions.size() || !ValidStops(positions)) return Status::InvalidParameter;
+  factors_.assign(factors.begin(), factors.end());
+  positions_.assign(positions.begin(), positions.end());
+  preset_.clear();
+  return Status::Ok;
+}
+
+std::vector<float> GradientBlend::Positions() const {
+  if (!preset_.empty()) {
+    std::vector<float> p;
+    for (const ColorStop& s : preset_) p.push_back(s.Position);
+    return p;
+  }
+  if (!positions_.empty()) return positions_;
+  return {0.0f, 1.0f};
+}
+
+Color GradientBlend::At(std::size_t i, Color from, Color to) const {
+  if (!preset_.empty()) return preset_[i].Value;
+  if (!factors_.empty()) return Lerp(from, to, std::clamp(factors_[i], 0.0f, 1.0f));
+  return i == 0 ? from : to;
+}
+
+}  // namespace detail
+
 // ---- Solid ----------------------------------------------------------------------------------
 
 cairo_pattern_t* SolidBrush::CreatePattern(cairo_t*) const {
@@ -207,26 +245,10 @@ void LinearGradientBrush::SetAxis(RectF rect, float angle, AngleScaling scaling)
   end_ = {float(loCorner.X + a / g2), float(loCorner.Y + b / g2)};
 }
 
-Status LinearGradientBrush::SetInterpolationColors(std::span<const ColorStop> stops) {
-  if (!ValidStops(stops)) return Status::InvalidParameter;
-  preset_.assign(stops.begin(), stops.end());
-  return Status::Ok;
-}
-
-Status LinearGradientBrush::SetBlend(std::span<const float> factors, std::span<const float> positions) {
-  if (factors.size() != positions.size() || !ValidStops(positions)) return Status::InvalidParameter;
-  blendFactors_.assign(factors.begin(), factors.end());
-  blendPositions_.assign(positions.begin(), positions.end());
-  preset_.clear();
-  return Status::Ok;
-}
-
 std::vector<ColorStop> LinearGradientBrush::Stops() const {
-  if (!preset_.empty()) return preset_;
-  if (blendFactors_.empty()) return {{0, color1_}, {1, color2_}};
   std::vector<ColorStop> stops;
-  for (std::size_t i = 0; i < blendFactors_.size(); ++i)
-    stops.push_back({blendPositions_[i], Lerp(color1_, color2_, std::clamp(blendFactors_[i], 0.0f, 1.0f))});
+  std::vector<float> positions = blend_.Positions();
+  for (std::size_t i = 0; i < positions.size(); ++i) stops.push_back({positions[i], blend_.At(i, color1_, color2_)});
   return stops;
 }
 
@@ -284,36 +306,13 @@ Status PathGradientBrush::SetSurroundColors(std::span<const Color> colors) {
   return Status::Ok;
 }
 
-Status PathGradientBrush::SetInterpolationColors(std::span<const ColorStop> stops) {
-  if (!ValidStops(stops)) return Status::InvalidParameter;
-  preset_.assign(stops.begin(), stops.end());
-  return Status::Ok;
-}
-
-Status PathGradientBrush::SetBlend(std::span<const float> factors, std::span<const float> positions) {
-  if (factors.size() != positions.size() || !ValidStops(positions)) return Status::InvalidParameter;
-  blendFactors_.assign(factors.begin(), factors.end());
-  blendPositions_.assign(positions.begin(), positions.end());
-  preset_.clear();
-  return Status::Ok;
-}
-
 cairo_pattern_t* PathGradientBrush::CreatePattern(cairo_t*) const {
   if (!Ok()) return nullptr;
   // Rings from the outline (position 0) to the centre (position 1); each ring position has a
   // colour per outline point.
-  std::vector<float> positions;
-  if (!preset_.empty())
-    for (const ColorStop& s : preset_) positions.push_back(s.Position);
-  else if (!blendPositions_.empty())
-    positions = blendPositions_;
-  else
-    positions = {0.0f, 1.0f};
-  auto colourAt = [&](std::size_t ring, std::size_t point) -> Color {
-    if (!preset_.empty()) return preset_[ring].Value;
-    Color surround = surround_[std::min(point, surround_.size() - 1)];
-    if (!blendFactors_.empty()) return Lerp(surround, centre_, std::clamp(blendFactors_[ring], 0.0f, 1.0f));
-    return ring == 0 ? surround : centre_;
+  std::vector<float> positions = blend_.Positions();
+  auto colourAt = [&](std::size_t ring, std::size_t point) {
+    return blend_.At(ring, surround_[std::min(point, surround_.size() - 1)], centre_);
   };
   PointF c = centrePoint_;
   auto scaled = [c](PointF p, double s) { return PointF{float(c.X + (p.X - c.X) * s), float(c.Y + (p.Y - c.Y) * s)}; };

@@ -237,6 +237,11 @@ Image Image::FromBytes(std::span<const std::uint8_t> bytes) {
   return Image(BitmapFromPixbuf(decoding.Pixbuf()), decoding.Info().Format);
 }
 
+Image Image::FromBitmap(Bitmap bitmap) {
+  if (!bitmap.Ok()) throw EImageError("An image needs a bitmap of at least one pixel");
+  return Image(std::move(bitmap), ImageFormat::Unknown);
+}
+
 Image Image::FromStream(std::istream& stream) { return FromBytes(ReadStreamBytes(stream)); }
 
 std::vector<std::uint8_t> ReadStreamBytes(std::istream& stream) {

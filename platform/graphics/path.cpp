@@ -174,7 +174,7 @@ Status Path::AddString(std::string_view text, const FontFamily& family, int styl
   if (!font.Ok()) return font.GetStatus();
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(s);
-  Status st = detail::AddTextOutline(cr, text, font, layout, false, format);
+  Status st = detail::AddTextOutline(cr, text, font, layout, format);
   StartFigure();
   detail::AppendCairoPath(cr, *this);
   StartFigure();
@@ -185,17 +185,7 @@ Status Path::AddString(std::string_view text, const FontFamily& family, int styl
 
 Status Path::AddString(std::string_view text, const FontFamily& family, int style, float emSize, PointF origin,
                        const StringFormat& format) {
-  Font font(family, emSize, style, FontUnit::Pixel);
-  if (!font.Ok()) return font.GetStatus();
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
-  cairo_t* cr = cairo_create(s);
-  Status st = detail::AddTextOutline(cr, text, font, {origin.X, origin.Y, 0, 0}, true, format);
-  StartFigure();
-  detail::AppendCairoPath(cr, *this);
-  StartFigure();
-  cairo_destroy(cr);
-  cairo_surface_destroy(s);
-  return st;
+  return AddString(text, family, style, emSize, RectF{origin.X, origin.Y, 0, 0}, format);
 }
 
 RectF Path::GetBounds() const {

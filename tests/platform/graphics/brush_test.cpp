@@ -10,12 +10,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kBlue;
-using test::kRed;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 Color Mix(Color a, Color b, double t) {
   auto m = [t](int x, int y) { return std::uint8_t(std::lround(x + (y - x) * t)); };

@@ -10,26 +10,15 @@
 #include <string>
 
 #include "tests/platform/graphics/pixels.h"
+#include "tests/platform/graphics/shapes.h"
 
 namespace sib::gfx {
 namespace {
 
-using test::kBlack;
-using test::kWhite;
+using namespace test;
 
 constexpr Color kInk = Color::Rgb(30, 30, 40);
 constexpr Color kGrid = Color::Rgb(200, 200, 210);
-
-Path RoundRect(RectF r, float radius) {
-  Path p;
-  float d = 2 * radius;
-  p.AddArc(r.X, r.Y, d, d, 180, 90);
-  p.AddArc(r.Right() - d, r.Y, d, d, 270, 90);
-  p.AddArc(r.Right() - d, r.Bottom() - d, d, d, 0, 90);
-  p.AddArc(r.X, r.Bottom() - d, d, d, 90, 90);
-  p.CloseFigure();
-  return p;
-}
 
 class Sheet {
  public:

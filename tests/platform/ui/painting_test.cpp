@@ -108,6 +108,20 @@ TEST_F(PaintingTest, AControlPaintsOverItsParentsBackground) {
   EXPECT_EQ(window().ScreenPixel(21, 21), opaque(clGreen)) << "and follows the panel's changes";
 }
 
+TEST_F(PaintingTest, AnOpaqueControlIsPaintedWithoutWhatLiesUnderIt) {
+  A->SetControlStyle(A->ControlStyle() + TControlStyle{csOpaque});
+  const Counts before = counts();
+  A->Invalidate();
+  ASSERT_TRUE(runUntilPainted());
+  EXPECT_EQ(counts(), (Counts{before.form, before.P, before.A + 1, before.B}));
+  EXPECT_EQ(window().ScreenPixel(25, 25), opaque(clRed));
+  // Covered only in part by the opaque control, the dirty area is painted from the bottom.
+  A->SetBounds(5, 5, 30, 30);
+  ASSERT_TRUE(runUntilPainted());
+  EXPECT_EQ(counts().P, before.P + 1);
+  EXPECT_EQ(window().ScreenPixel(48, 48), opaque(clBlue)) << "where A was";
+}
+
 TEST_F(PaintingTest, MovingAControlRepaintsWhereItWasAndWhereItGoes) {
   A->SetBounds(50, 50, 30, 30);
   ASSERT_TRUE(runUntilPainted());
