@@ -18,6 +18,7 @@
 #include "platform/core/numeric.h"
 #include "platform/graphics/graphics.h"
 #include "platform/ui/font.h"
+#include "platform/ui/std_controls.h"  // TAlignment
 
 namespace sib {
 
@@ -29,10 +30,6 @@ SIB_ENUM_NAMES(TAdvSmoothSpinnerRangeType, rtNumber, rtDateTime, rtCustom)
 
 enum TAdvSmoothSpinnerStepType : std::uint8_t { stNumber, stSecond, stMinute, stHour, stDay, stMonth, stYear };
 SIB_ENUM_NAMES(TAdvSmoothSpinnerStepType, stNumber, stSecond, stMinute, stHour, stDay, stMonth, stYear)
-
-// Horizontal alignment of a column's items.
-enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-SIB_ENUM_NAMES(TAlignment, taLeftJustify, taRightJustify, taCenter)
 
 class TAdvSmoothSpinnerCustomItem : public TCollectionItem {
   SIB_CLASS(TAdvSmoothSpinnerCustomItem, TCollectionItem)
