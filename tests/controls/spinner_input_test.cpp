@@ -351,6 +351,29 @@ TEST_F(SpinnerTest, DisabledOrHiddenColumnsTakeNoInput) {
   EXPECT_TRUE(reports.empty());
 }
 
+// The same input as the window's host delivers it, in form coordinates: the form routes keys, the
+// pointer, the capture and the wheel to the spinner.
+TEST_F(SpinnerTest, InputThroughTheFormReachesTheSpinner) {
+  const TPoint origin{131, 45};
+  const auto at = [&](int x, int y) { return TPoint{origin.X + x, origin.Y + y}; };
+  events().HostKeyDown(VK_DOWN, {}, false);
+  EXPECT_EQ(column().SelectedValue(), 2) << "the arrow key is the spinner's, not the form's";
+  events().HostMouseMove({}, at(100, 56));
+  EXPECT_EQ(sp->HoveredColumn(), 0);
+  events().HostMouseWheel({}, 120, at(100, 56));
+  ASSERT_TRUE(glideToEnd());
+  EXPECT_EQ(column().SelectedValue(), 1);
+  // A drag that leaves the control still belongs to it while the button is held.
+  events().HostMouseDown(mbLeft, {ssLeft}, at(100, 56));
+  events().HostMouseMove({ssLeft}, at(100, 100));
+  EXPECT_EQ(column().CurrentScPos(), 0) << "44 pixels down: 40 - 44 snapped down, clamped to 0";
+  time->Advance(700ms);
+  events().HostMouseUp(mbLeft, {}, at(100, 100));
+  ASSERT_TRUE(glideToEnd());
+  const std::vector<Report> expected{report(col0(), 2), report(sp, 1), report(sp, 0), report(sp, 0)};
+  EXPECT_EQ(reports, expected);
+}
+
 // Guards: a spinner without columns, and custom columns without items (whose range ends at -1,
 // below its start), have nothing to select; keys and the mouse leave them alone.
 TEST_F(SpinnerTest, KeysAndTheMouseOnEmptyColumnsOrNoColumnsDoNothing) {
