@@ -155,6 +155,7 @@ void TAdvSmoothSpinner::Changed() {
   }
   // Columns may have gone: a hovered index that names none is no hover.
   if (FHoveredColumn >= FColumns->Count()) FHoveredColumn = -1;
+  UpdateAnimateTimer();
   Invalidate();
 }
 
@@ -217,8 +218,12 @@ void TAdvSmoothSpinner::ReportSelection(TObject* Sender, TAdvSmoothSpinnerColumn
 }
 
 void TAdvSmoothSpinner::UpdateAnimateTimer() {
+  // A hidden or disabled column does not glide, so it keeps no timer running.
   bool gliding = false;
-  for (int i = 0; i < FColumns->Count(); ++i) gliding = gliding || Column(i)->FAnimate;
+  for (int i = 0; i < FColumns->Count(); ++i) {
+    const TAdvSmoothSpinnerColumn& c = *Column(i);
+    gliding = gliding || (c.FAnimate && c.Visible() && c.Enabled());
+  }
   if (gliding == FAnimateTimerRunning) return;
   if (gliding) {
     SetTimer(kAnimateTimerId, kAnimateIntervalMs);

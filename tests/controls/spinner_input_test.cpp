@@ -264,6 +264,18 @@ TEST_F(SpinnerTest, WithNothingMovingATimerTickRepaintsNothing) {
   EXPECT_TRUE(form->PaintPending()) << "a glide step repaints";
 }
 
+TEST_F(SpinnerTest, AGlideOfAColumnThatIsDisabledWaitsWithoutATimer) {
+  column().ScrollToValue(2, true, 4);
+  ASSERT_TRUE(sp->AnimateTimerRunning());
+  column().SetEnabled(false);
+  EXPECT_FALSE(sp->AnimateTimerRunning());
+  column().SetEnabled(true);
+  EXPECT_TRUE(sp->AnimateTimerRunning());
+  ASSERT_TRUE(glideToEnd());
+  EXPECT_EQ(column().CurrentScPos(), 80);
+  EXPECT_EQ(reports, (std::vector<Report>{report(sp, 2)}));
+}
+
 TEST_F(SpinnerTest, ReadOnlyIgnoresKeysClicksDragsAndTheWheelAndTracksNoFocus) {
   ASSERT_TRUE(sp->Focused()) << "the form's first control";
   sp->SetReadOnly(true);
