@@ -70,6 +70,28 @@ void BM_LayerRoundedGradientWithBorder(benchmark::State& state) {
 }
 BENCHMARK(BM_LayerRoundedGradientWithBorder);
 
+// A radial layer: a path gradient on an ellipse rising from the top edge, filling the whole
+// surface (its cost beside the plain gradient rectangle above).
+void BM_LayerRadialPathGradient(benchmark::State& state) {
+  Bitmap bitmap(kWidth, kHeight);
+  Graphics g(bitmap);
+  g.SetSmoothingMode(SmoothingMode::AntiAlias);
+  const RectF r{0, 0, kWidth - 1, kHeight - 1};
+  const Color surround[] = {kTo};
+  for (auto _ : state) {
+    Path ellipse;
+    ellipse.AddEllipse(RectF{r.X, r.Y - r.Height / 2, r.Width, r.Height + r.Height / 2});
+    PathGradientBrush brush(ellipse);
+    brush.SetCenterPoint({r.X + r.Width / 2, r.Y});
+    brush.SetCenterColor(kFrom);
+    brush.SetSurroundColors(surround);
+    g.FillRectangle(brush, r);
+    bitmap.Data();
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(BM_LayerRadialPathGradient);
+
 void BM_FontconfigMatchArial(benchmark::State& state) {
   for (auto _ : state) {
     FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>("Arial"));

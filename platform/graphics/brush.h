@@ -187,7 +187,7 @@ class LinearGradientBrush : public Brush {
 };
 
 // A gradient from the centre colour at the centre point to the surround colours at the outline
-// of a path (its curves flattened), drawn as one patch per outline edge from the centre; with
+// of a path (its curves flattened), in triangles from the centre to each outline edge; with
 // preset colours or blend factors, in rings from the outline (position 0) to the centre
 // (position 1). Outside the outline it paints nothing (clamped).
 class PathGradientBrush : public Brush {
@@ -221,6 +221,8 @@ class PathGradientBrush : public Brush {
 
  private:
   void SetOutline(std::vector<Path::Polyline> figures);
+  cairo_pattern_t* CreateFan(cairo_t* cr) const;
+  cairo_pattern_t* CreateMesh() const;
 
   std::vector<Path::Polyline> outline_;
   PointF centrePoint_{};

@@ -7,15 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/ui/alignment.h"
 #include "platform/ui/win_control.h"
 
 namespace sib {
-
-enum TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
-SIB_ENUM_NAMES(TAlignment, taLeftJustify, taRightJustify, taCenter)
-
-enum TTextLayout : std::uint8_t { tlTop, tlCenter, tlBottom };
-SIB_ENUM_NAMES(TTextLayout, tlTop, tlCenter, tlBottom)
 
 class TButton : public TCustomControl {
   SIB_CLASS(TButton, TCustomControl)

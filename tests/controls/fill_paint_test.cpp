@@ -115,14 +115,18 @@ TEST(FillPaint, WithoutABodyTheFocusOutlineAndThePictureStillShow) {
   EXPECT_EQ(c.At(17, 19).A, 0);
 }
 
-TEST(FillPaint, TranslucentOpacitiesGiveAWashWhoseAlphaRunsFromStartToEnd) {
-  // The spinner's selection band: white at 40 to white at 60.
-  Canvas c(101, 51, gfx::SmoothingMode::AntiAlias);
-  TGDIPFill f;
+// The spinner's selection band: white at 40 to white at 60.
+void MakeWhiteWash(TGDIPFill& f) {
   f.SetColor(clWhite);
   f.SetColorTo(clWhite);
   f.SetOpacity(40);
   f.SetOpacityTo(60);
+}
+
+TEST(FillPaint, TranslucentOpacitiesGiveAWashWhoseAlphaRunsFromStartToEnd) {
+  Canvas c(101, 51, gfx::SmoothingMode::AntiAlias);
+  TGDIPFill f;
+  MakeWhiteWash(f);
   f.Fill(&c.g, k100x50);
   int previous = 0;
   for (int y = 1; y < 50; y += 4) {
@@ -138,9 +142,7 @@ TEST(FillPaint, TranslucentOpacitiesGiveAWashWhoseAlphaRunsFromStartToEnd) {
 TEST(FillPaint, OpacityArgumentsOverrideTheFillsOwnUnless255) {
   Canvas c(101, 51, gfx::SmoothingMode::AntiAlias);
   TGDIPFill f;
-  f.SetColor(clWhite);
-  f.SetColorTo(clWhite);
-  f.SetOpacity(40);
+  MakeWhiteWash(f);
   f.Fill(&c.g, k100x50, 255, 100, 100);
   EXPECT_NEAR(c.At(50, 25).A, 100, 1);
 }

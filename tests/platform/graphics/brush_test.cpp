@@ -172,6 +172,23 @@ TEST(PathGradients, PresetColoursMakeRingsFromTheOutlineToTheCentre) {
   EXPECT_LT(c.At(1, 50).A, 50);
 }
 
+TEST(PathGradients, SurroundColoursPerPointBlendAlongTheOutline) {
+  const PointF square[] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+  PathGradientBrush b(square);
+  const Color corners[] = {kRed, Color::Rgb(0, 255, 0), kBlue, kWhite};
+  ASSERT_EQ(b.SetSurroundColors(corners), Status::Ok);
+  b.SetCenterColor(kBlack);
+  Canvas c(101, 101, SmoothingMode::AntiAlias);
+  c.g.FillPolygon(b, square);
+  // Two pixels in from a corner lie 4 % of the way to the centre.
+  EXPECT_TRUE(Near(c.At(2, 2), Mix(kRed, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(98, 2), Mix(Color::Rgb(0, 255, 0), kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(98, 98), Mix(kBlue, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(2, 98), Mix(kWhite, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(50, 50), kBlack, 4));
+  EXPECT_TRUE(Near(c.At(50, 2), Mix(Mix(kRed, Color::Rgb(0, 255, 0), 0.5), kBlack, 0.04), 6));
+}
+
 // ---- Hatches --------------------------------------------------------------------------------
 
 TEST(Hatches, EveryStyleFillsItsPatternOnThePixelGrid) {

@@ -256,6 +256,19 @@ TEST_F(FormLoadingTest, ClosingTheMainFormEndsTheLoop) {
   EXPECT_FALSE(window().Visible());
 }
 
+TEST_F(FormLoadingTest, DestroyFormsTakesDownEveryFormAndItsComponentsNow) {
+  app.CreateForm<TLoadForm>(kDescription);
+  auto* second = app.CreateForm<TForm>("object Second: TForm\nend\n");
+  EXPECT_NE(app.MainForm(), second);
+  EXPECT_EQ(app.Forms().size(), 2u);
+  app.DestroyForms();
+  EXPECT_TRUE(app.Forms().empty());
+  EXPECT_EQ(app.MainForm(), nullptr);
+  EXPECT_EQ(FindGlobalComponent("Form1"), nullptr);
+  app.OpenUrl("https://example.org/");
+  EXPECT_EQ(host.OpenedUrls(), (std::vector<std::string>{"https://example.org/"}));
+}
+
 TEST_F(FormLoadingTest, ExceptionsFromPostedWorkAreShownAndTheLoopGoesOn) {
   app.Title = "Sibilon";
   app.CreateForm<TLoadForm>(kDescription);
