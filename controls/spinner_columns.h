@@ -18,7 +18,7 @@
 #include "platform/core/numeric.h"
 #include "platform/graphics/graphics.h"
 #include "platform/ui/font.h"
-#include "platform/ui/std_controls.h"  // TAlignment
+#include "platform/ui/alignment.h"
 
 namespace sib {
 
