@@ -28,6 +28,11 @@ class TNoiseWindow : public TParts {
   using TParts::TParts;
   using TSpinnerRangeType = typename TParts::TSpinnerRangeType;
 
+  // The end of the window's own loading, which comes before any of its components' Loaded. The player
+  // starts as it finishes loading, before FormCreate has set the gain and silenced the output, and the
+  // output is enabled by default: silenced here, no sample reaches the device before the first Start.
+  void WindowLoaded() { out1->SetEnabled(false); }
+
   // The window's creation event, after every component has been loaded.
   void FormCreate(TObject* /*Sender*/) {
     amp1->SetCoefficient(kCreationGain);
