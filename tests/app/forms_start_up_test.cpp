@@ -141,3 +141,47 @@ TEST_F(FormsStartUp, ExitButtonEndsTheProgramWithZero) {
 
 }  // namespace
 }  // namespace sib::test
+
+namespace sib::test {
+namespace {
+
+// A window system that cannot make windows; its message boxes go to the headless host.
+class TNoWindowHost : public IFormHost {
+ public:
+  explicit TNoWindowHost(HeadlessHost& ABoxes) : FBoxes(ABoxes) {}
+  std::unique_ptr<IFormWindow> CreateFormWindow(const TFormWindowParams&, IFormWindowEvents&) override {
+    throw EOutOfResources("Couldn't create window");
+  }
+  void MessageBox(const std::string& Caption, const std::string& Text, TMessageBoxKind Kind) override {
+    FBoxes.MessageBox(Caption, Text, Kind);
+  }
+
+ private:
+  HeadlessHost& FBoxes;
+};
+
+// The window exists, its player running, when showing it fails as the loop starts.
+TEST_F(FormsStartUp, WindowThatCannotBeShownIsDestroyedBeforeTheBoxAndTheExitCodeIsOne) {
+  WarmUp();
+  WorkingFolder here(SIB_DATA_DIR);
+  TNoWindowHost noWindows(host_);
+  TApplication application(noWindows, loop_);
+  const int threadsBefore = ThreadCount();
+  int threadsWhileShown = -1;
+  std::size_t formsWhileShown = 99;
+  host_.WhileBoxOpen = [&](const HeadlessHost::Box&) {
+    threadsWhileShown = ThreadCount();
+    formsWhileShown = application.Forms().size();
+  };
+  TFormsStartUp startUp(application, [&] { application.CreateForm<TForm1>(Form1Description()); });
+
+  EXPECT_EQ(RunApplication(startUp), kExitStartFailed);
+
+  ASSERT_EQ(host_.Boxes().size(), 1u);
+  EXPECT_EQ(host_.Boxes()[0].Text, "Couldn't create window");
+  EXPECT_EQ(formsWhileShown, 0u) << "the window outlived the error";
+  EXPECT_EQ(threadsWhileShown, threadsBefore) << "threads of the window still ran behind the box";
+}
+
+}  // namespace
+}  // namespace sib::test
