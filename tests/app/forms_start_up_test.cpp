@@ -40,12 +40,29 @@ class FormsStartUp : public WindowFixture {
     TFormsStartUp startUp(app_, [this] { app_.CreateForm<F>(Form1Description()); });
     return RunApplication(startUp);
   }
+  // Watches what is left of the windows while the error box is open; compared with what ran before.
+  void WatchTheBox(const TApplication& application) {
+    threadsBefore_ = ThreadCount();
+    host_.WhileBoxOpen = [this, &application](const HeadlessHost::Box&) {
+      threadsWhileShown_ = ThreadCount();
+      formsWhileShown_ = application.Forms().size();
+    };
+  }
+  void ExpectNothingLeftBehindTheBox() const {
+    EXPECT_EQ(formsWhileShown_, 0u) << "the window outlived the error";
+    EXPECT_EQ(threadsWhileShown_, threadsBefore_) << "threads of the window still ran behind the box";
+  }
   // The process's own threads that outlive a window (none is expected, but a first window may start
   // some for good): a window made and destroyed once.
   void WarmUp() {
     WorkingFolder here(SIB_DATA_DIR);
     FreeComponent(app_.CreateForm<TForm1>(Form1Description()));
   }
+
+ private:
+  int threadsBefore_ = 0;
+  int threadsWhileShown_ = -1;
+  std::size_t formsWhileShown_ = 99;
 };
 
 // "Can't open file : <name> . - <code> - <code in upper-case hex>".
@@ -78,13 +95,7 @@ TEST_P(CreationFailures, ShowTheirTextOnceAfterEverythingIsDestroyedAndExitWithO
   WarmUp();
   RecordingsFolder folder = c.Raise ? RecordingsFolder{"Pink.wav"} : RecordingsFolder{};
   WorkingFolder here(folder.Path());
-  const int threadsBefore = ThreadCount();
-  int threadsWhileShown = -1;
-  std::size_t formsWhileShown = 99;
-  host_.WhileBoxOpen = [&](const HeadlessHost::Box&) {
-    threadsWhileShown = ThreadCount();
-    formsWhileShown = app_.Forms().size();
-  };
+  WatchTheBox(app_);
   TForm1Failing::Raise = c.Raise;
 
   EXPECT_EQ(c.Raise ? Start<TForm1Failing>() : Start(), kExitStartFailed);
@@ -95,8 +106,7 @@ TEST_P(CreationFailures, ShowTheirTextOnceAfterEverythingIsDestroyedAndExitWithO
   else EXPECT_EQ(box.Text, c.Shown);
   EXPECT_EQ(box.Caption, "Sibilon");
   EXPECT_EQ(box.Kind, TMessageBoxKind::Error);
-  EXPECT_EQ(formsWhileShown, 0u) << "the window outlived the error";
-  EXPECT_EQ(threadsWhileShown, threadsBefore) << "threads of the window still ran behind the box";
+  ExpectNothingLeftBehindTheBox();
   EXPECT_FALSE(sim_.isOpen(0));
 }
 
@@ -139,12 +149,6 @@ TEST_F(FormsStartUp, ExitButtonEndsTheProgramWithZero) {
   EXPECT_EQ(host_.Boxes().size(), 0u);
 }
 
-}  // namespace
-}  // namespace sib::test
-
-namespace sib::test {
-namespace {
-
 // A window system that cannot make windows; its message boxes go to the headless host.
 class TNoWindowHost : public IFormHost {
  public:
@@ -166,21 +170,14 @@ TEST_F(FormsStartUp, WindowThatCannotBeShownIsDestroyedBeforeTheBoxAndTheExitCod
   WorkingFolder here(SIB_DATA_DIR);
   TNoWindowHost noWindows(host_);
   TApplication application(noWindows, loop_);
-  const int threadsBefore = ThreadCount();
-  int threadsWhileShown = -1;
-  std::size_t formsWhileShown = 99;
-  host_.WhileBoxOpen = [&](const HeadlessHost::Box&) {
-    threadsWhileShown = ThreadCount();
-    formsWhileShown = application.Forms().size();
-  };
+  WatchTheBox(application);
   TFormsStartUp startUp(application, [&] { application.CreateForm<TForm1>(Form1Description()); });
 
   EXPECT_EQ(RunApplication(startUp), kExitStartFailed);
 
   ASSERT_EQ(host_.Boxes().size(), 1u);
   EXPECT_EQ(host_.Boxes()[0].Text, "Couldn't create window");
-  EXPECT_EQ(formsWhileShown, 0u) << "the window outlived the error";
-  EXPECT_EQ(threadsWhileShown, threadsBefore) << "threads of the window still ran behind the box";
+  ExpectNothingLeftBehindTheBox();
 }
 
 }  // namespace
