@@ -34,7 +34,7 @@ class TNoiseFormMembers : public TForm {
   // Fire and forget, as the desktop's "open": the result is ignored.
   void OpenAddress(const std::string& Address) const { OpenUrl(Address); }
 
-  // In the order the description creates them.
+  // The members as the window declares them (the description creates them in its own order).
   typename TControls::TSmoothButton* btnBegin = nullptr;
   typename TControls::TPlainButton* btnExit = nullptr;
   typename TControls::TSmoothPanel* pn1 = nullptr;

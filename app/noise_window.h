@@ -1,4 +1,4 @@
-// What the main window does: its seven handlers and the one flag they share, written against the
+// What the main window does: its handlers and the one flag they share, written against the
 // members of the window and the operations it uses on them, whatever their classes. TForm1 runs them
 // on its controls and pipeline components; the tests run them on stand-ins that record every write.
 //
