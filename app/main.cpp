@@ -1,0 +1,22 @@
+// sibilon: the program's entry. Runs the start-up steps of start_up.h with the main window TForm1 in a
+// real window; the exit code is 0 once the loop has ended, 1 when the start failed (after the error
+// has been shown, or printed when there is no display to show it on).
+#include <iostream>
+
+#include "app/forms_start_up.h"
+#include "app/main_form.h"
+#include "platform/ui/sdl_host.h"
+
+int main() {
+  using namespace sib;
+  try {
+    RegisterForm1Classes();
+    SdlHost host;
+    TApplication application(host);
+    TFormsStartUp startUp(application, [&] { application.CreateForm<TForm1>(Form1Description()); });
+    return RunApplication(startUp);
+  } catch (...) {
+    std::cerr << "sibilon: " << FrameworkError(std::current_exception()).Message() << '\n';
+    return kExitStartFailed;
+  }
+}

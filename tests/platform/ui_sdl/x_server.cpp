@@ -1,0 +1,152 @@
+#include "x_server.h"
+
+#include <SDL_syswm.h>
+#include <cairo.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+extern char** environ;
+
+// The X libraries, fontconfig and SDL's video drivers keep caches for the life of the process (and
+// would unload some of them at its quit, which the X fixture never lets it do); they are not ours
+// to free.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libX11.so\nleak:libSDL2\nleak:libxkbcommon\nleak:libdbus\nleak:libcairo.so\n";
+}
+
+namespace sib::test {
+namespace {
+
+std::vector<char*> argvOf(std::vector<std::string>& args) {
+  std::vector<char*> out;
+  for (std::string& a : args) out.push_back(a.data());
+  out.push_back(nullptr);
+  return out;
+}
+
+std::string readAll(int fd) {
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  return out;
+}
+
+}  // namespace
+
+XServer::XServer(const std::string& resources) {
+  int ready[2];
+  if (::pipe2(ready, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  // Xvfb writes the display number it chose to -displayfd once it accepts clients.
+  std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  auto argv = argvOf(args);
+  const int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(ready[1]);
+  if (failed != 0) {
+    ::close(ready[0]);
+    throw std::runtime_error("cannot start Xvfb");
+  }
+  std::string number;
+  char c;
+  while (::read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+  ::close(ready[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
+  display_ = ":" + number;
+  ::setenv("DISPLAY", display_.c_str(), 1);
+  if (!resources.empty()) RunProgram({"xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER", resources});
+}
+
+XServer::~XServer() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  ::waitpid(pid_, nullptr, 0);
+}
+
+CommandResult RunProgram(const std::vector<std::string>& argvIn) {
+  std::vector<std::string> args = argvIn;
+  int out[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  auto argv = argvOf(args);
+  pid_t pid = 0;
+  const int failed = posix_spawnp(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  CommandResult result;
+  if (failed != 0) {
+    ::close(out[0]);
+    return result;
+  }
+  result.output = readAll(out[0]);
+  ::close(out[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+Png ReadPng(const std::string& path) {
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  Png png;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    cairo_surface_flush(surface);
+    png.width = cairo_image_surface_get_width(surface);
+    png.height = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const bool opaque = cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24;
+    png.pixels.resize(static_cast<std::size_t>(png.width) * static_cast<std::size_t>(png.height));
+    for (int y = 0; y < png.height; ++y)
+      for (int x = 0; x < png.width; ++x) {
+        std::uint32_t p = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride)[x];
+        if (opaque) p |= 0xFF000000u;
+        png.pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(png.width) + static_cast<std::size_t>(x)] = p;
+      }
+  }
+  cairo_surface_destroy(surface);
+  return png;
+}
+
+void WritePng(const std::string& path, int width, int height, const std::uint32_t* pixels, int stride) {
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_ARGB32, width, height, stride);
+  cairo_surface_write_to_png(surface, path.c_str());
+  cairo_surface_destroy(surface);
+}
+
+unsigned long XWindowOf(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info)) return 0;
+  return info.info.x11.window;
+}
+
+std::string OutputFolder() {
+  std::error_code ignored;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+  const std::filesystem::path folder = self.parent_path() / "screenshots";
+  std::filesystem::create_directories(folder, ignored);
+  return folder.string();
+}
+
+}  // namespace sib::test
