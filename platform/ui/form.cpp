@@ -377,8 +377,9 @@ void TForm::InvalidateFormRect(const TRect& R) {
 }
 
 void TForm::ResizeBuffer() {
-  if (!FBuffer || FBuffer->Width() != Width() || FBuffer->Height() != Height())
-    FBuffer = std::make_unique<TFormBuffer>(Width(), Height());
+  const double scale = FWindow ? FWindow->ScaleFactor() : 1.0;
+  if (!FBuffer || FBuffer->Width() != Width() || FBuffer->Height() != Height() || FBuffer->Scale() != scale)
+    FBuffer = std::make_unique<TFormBuffer>(Width(), Height(), scale);
 }
 
 void TForm::PaintDirty() {
@@ -387,9 +388,13 @@ void TForm::PaintDirty() {
   // Taken first, so that an Invalidate from a handler run meanwhile schedules another paint.
   const std::vector<TRect> rects = FDamage.Rects();
   FDamage.Clear();
-  for (const TRect& r : rects) {
-    TCanvas canvas(*FBuffer, {0, 0}, r);
-    PaintTree(canvas, r);
+  if (FBuffer->DeviceWidth() > 0 && FBuffer->DeviceHeight() > 0) {
+    gfx::Graphics graphics(FBuffer->Pixels(), FBuffer->DeviceWidth(), FBuffer->DeviceHeight(),
+                           FBuffer->DeviceWidth() * 4);
+    for (const TRect& r : rects) {
+      TCanvas canvas(graphics, FBuffer->Scale(), {0, 0}, r);
+      PaintTree(canvas, r);
+    }
   }
   if (FWindow && FVisible)
     for (const TRect& r : rects) FWindow->Present(FBuffer->View(), r);
@@ -690,6 +695,7 @@ void TForm::HostExposed() {
 
 void TForm::HostScaleChanged() {
   Guarded([&] {
+    FBuffer.reset();
     InvalidateFormRect(ClientRect());
     PaintDirty();
   });

@@ -1,5 +1,7 @@
 #include "platform/ui/hint_window.h"
 
+#include <cmath>
+
 #include "platform/ui/form.h"
 
 namespace sib {
@@ -15,9 +17,12 @@ THintWindow::THintWindow(TControl& Owner) : owner_(Owner) { Font.SetColor(clInfo
 THintWindow::~THintWindow() = default;
 
 TRect THintWindow::CalcHintRect(const std::string& Text) const {
-  // Until text is measured by the drawing layer, an average character width.
-  const int width = static_cast<int>(Text.size()) * 6 + 2 * kMarginX + 2;
-  const int height = static_cast<int>(Font.PixelHeight()) + 2 * kMarginY + 4;
+  std::uint32_t pixel = 0;
+  gfx::Graphics measure(&pixel, 1, 1, 4);
+  const gfx::TextMetrics m =
+      measure.MeasureString(Text, ToGfxFont(Font), gfx::PointF{0, 0}, gfx::StringFormat::GenericTypographic());
+  const int width = static_cast<int>(std::ceil(m.Box.Width)) + 2 * kMarginX + 2;
+  const int height = static_cast<int>(std::ceil(m.Box.Height)) + 2 * kMarginY + 2;
   return TRect::FromSize(0, 0, width, height);
 }
 
@@ -50,9 +55,13 @@ void THintWindow::Render() {
   if (!window_) window_ = form->Window()->CreateTooltip();
   const TRect size = CalcHintRect(text_);
   TFormBuffer image(size.Width(), size.Height());
-  TCanvas canvas(image, {0, 0}, size);
-  canvas.FillRect(size, Color);
-  canvas.FrameRect(size, clInfoText);
+  {
+    gfx::Graphics graphics(image.Pixels(), image.DeviceWidth(), image.DeviceHeight(), image.DeviceWidth() * 4);
+    TCanvas canvas(graphics, 1.0, {0, 0}, size);
+    canvas.FillRect(size, Color);
+    canvas.FrameRect(size, clInfoText);
+    canvas.DrawText({kMarginX + 1, kMarginY + 1, size.Right - kMarginX - 1, size.Bottom - kMarginY - 1}, text_, Font);
+  }
   window_->Show(image.View(), owner_.ClientToForm(position_));
   visible_ = true;
 }

@@ -222,8 +222,7 @@ void TWinControl::PaintTree(TCanvas& Canvas, const TRect& Dirty) {
     if (!c->Visible()) continue;
     const TRect part = c->BoundsRect().Intersect(Dirty);
     if (part.IsEmpty()) continue;
-    const TPoint origin{Canvas.Origin().X + c->Left(), Canvas.Origin().Y + c->Top()};
-    TCanvas inner(Canvas.Buffer(), origin, part.Offset(Canvas.Origin().X, Canvas.Origin().Y));
+    TCanvas inner(Canvas, {c->Left(), c->Top()}, part);
     c->PaintTree(inner, part.Offset(-c->Left(), -c->Top()));
   }
 }
