@@ -93,8 +93,8 @@ void TAdvSmoothTrackBar::Assign(TPersistent* Source) {
 
 void TAdvSmoothTrackBar::Loaded() {
   TCustomControl::Loaded();
-  // The stored size was recorded while loading; take it as the direction's length and thickness.
-  Resize();
+  // The size was stored before the direction; record it along the loaded direction.
+  RecordExtent();
 }
 
 void TAdvSmoothTrackBar::Changed() { Invalidate(); }
@@ -201,11 +201,16 @@ void TAdvSmoothTrackBar::SetDirection(TAdvSmoothTrackBarDirection Value) {
     if (Horizontal()) SetBounds(Left(), Top(), length, thickness);
     else SetBounds(Left(), Top(), thickness, length);
   }
+  RecordExtent();
   Changed();
 }
 
 void TAdvSmoothTrackBar::Resize() {
   TCustomControl::Resize();
+  RecordExtent();
+}
+
+void TAdvSmoothTrackBar::RecordExtent() {
   FLength = Horizontal() ? Width() : Height();
   FThickness = Horizontal() ? Height() : Width();
 }

@@ -159,6 +159,8 @@ class TAdvSmoothTrackBar : public TCustomControl {
   void FontOnChange(TObject* /*Sender*/) { Changed(); }
   // Opaque when the background covers every pixel, so that the parent need not paint under it.
   void UpdateOpaque();
+  // Records the length along the track and the thickness across it, for a change of direction.
+  void RecordExtent();
   bool Horizontal() const { return FDirection == dHorizontal; }
   // The value rectangle's length along the track.
   double NumLength() const;
