@@ -1,6 +1,9 @@
 // Painting of the track bar: a pure function of its state and size.
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "controls/track_bar.h"
 #include "platform/core/value_format.h"
@@ -85,21 +88,41 @@ void TAdvSmoothTrackBar::DrawNumbers(gfx::Graphics& g, const TRect& I, double o)
   const float T = static_cast<float>(FThumbSize);
 
   g.SetTextRenderingHint(gfx::TextRenderingHint::AntiAlias);
-  const gfx::Pen tickPen(MakeColor(125, FTickMarkColor), 2);
-  const gfx::Font font = FShowValues ? LabelFont(*Font()) : gfx::Font("Arial", 8);
+  const gfx::SolidBrush tickBrush(MakeColor(125, FTickMarkColor));
+  // Finding a font is dear (a fontconfig look-up): only when labels are drawn.
+  const std::optional<gfx::Font> font = FShowValues ? std::optional(LabelFont(*Font())) : std::nullopt;
+  const bool wantText = FShowValues || static_cast<bool>(OnDrawNumber);
   const gfx::StringFormat format = gfx::StringFormat::GenericDefault();
   const gfx::SolidBrush fontBrush(MakeColor(255, Font()->Color()));
   const gfx::SolidBrush progressBrush(MakeColor(255, FProgressFont->Color()));
   const float far = Horizontal() ? R.Right() : R.Bottom();
   const float tick = static_cast<float>(FTickMarkSize);
+  // A tick is a line of a 2-pixel pen with flat ends, i.e. a 2-pixel-wide rectangle along it. The
+  // ticks from each edge are filled as one path, in one pass over the pixels; where the two rows
+  // meet on a narrow bar they darken twice, as two strokes do. The labels go over them.
+  gfx::Path ticks[2] = {gfx::Path{gfx::FillMode::Winding}, gfx::Path{gfx::FillMode::Winding}};
+  struct Label {
+    std::string text;
+    gfx::PointF at;
+    const gfx::Brush* brush;
+  };
+  std::vector<Label> labels;
+  constexpr float kTickWidth = 2;
+  auto addTick = [&](int edge, gfx::PointF from, gfx::PointF to) {
+    gfx::Path& path = ticks[edge];
+    if (from.X == to.X) path.AddRectangle({from.X - kTickWidth / 2, from.Y, kTickWidth, to.Y - from.Y});
+    else path.AddRectangle({from.X, from.Y - kTickWidth / 2, to.X - from.X, kTickWidth});
+  };
 
   for (double k = 0; k <= n; k += stride) {
     const double value = FMinimum + k * FStep;
     std::string text;
-    try {
-      text = FormatValue(FValueFormat, value);
-    } catch (const std::exception&) {
-      text.clear();
+    if (wantText) {
+      try {
+        text = FormatValue(FValueFormat, value);
+      } catch (const std::exception&) {
+        text.clear();
+      }
     }
     bool allowText = true, allowTick = true;
     OnDrawNumber(this, value, text, allowText, allowTick);
@@ -107,15 +130,15 @@ void TAdvSmoothTrackBar::DrawNumbers(gfx::Graphics& g, const TRect& I, double o)
 
     if (FShowTickMarks && allowTick) {
       if (Horizontal()) {
-        g.DrawLine(tickPen, p, R.Y, p, R.Y + tick);
-        g.DrawLine(tickPen, p, R.Bottom() - tick, p, R.Bottom());
+        addTick(0, {p, R.Y}, {p, R.Y + tick});
+        addTick(1, {p, R.Bottom() - tick}, {p, R.Bottom()});
       } else {
-        g.DrawLine(tickPen, R.X, p, R.X + tick, p);
-        g.DrawLine(tickPen, R.Right() - tick, p, R.Right(), p);
+        addTick(0, {R.X, p}, {R.X + tick, p});
+        addTick(1, {R.Right() - tick, p}, {R.Right(), p});
       }
     }
     if (FShowValues && allowText && !text.empty()) {
-      const gfx::RectF box = g.MeasureString(text, font, gfx::PointF{0, 0}, format).Box;
+      const gfx::RectF box = g.MeasureString(text, *font, gfx::PointF{0, 0}, format).Box;
       const float tw = box.Width, th = box.Height;
       gfx::PointF at;
       bool overProgress;
@@ -126,9 +149,12 @@ void TAdvSmoothTrackBar::DrawNumbers(gfx::Graphics& g, const TRect& I, double o)
         at = {(R.Width - tw) / 2, p - th / 2};
         overProgress = at.Y >= static_cast<float>(I.Bottom - o) - T / 2 - th / 2;
       }
-      g.DrawString(text, font, at, format, overProgress ? progressBrush : fontBrush);
+      labels.push_back({std::move(text), at, overProgress ? &progressBrush : &fontBrush});
     }
   }
+  for (const gfx::Path& path : ticks)
+    if (!path.Empty()) g.FillPath(tickBrush, path);
+  for (const Label& label : labels) g.DrawString(label.text, *font, label.at, format, *label.brush);
 }
 
 // A translucent white frame around a rounded groove, and a bright rounded edge.

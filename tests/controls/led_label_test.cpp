@@ -331,11 +331,7 @@ TEST_F(LedOnFormTest, PaintingCountsAndIsOverWhenItReturns) {
 namespace sib::test {
 namespace {
 
-void SavePng(const gfx::Image& image, const std::string& name) {
-  const std::vector<std::uint8_t> bytes = image.Save(gfx::ImageFormat::Png);
-  std::ofstream out(std::string(SIB_TEST_OUTPUT_DIR) + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+void SavePng(const gfx::Image& image, const std::string& name) { test::SavePng(image.Pixels(), SIB_TEST_OUTPUT_DIR, name); }
 
 // The readout alone, then the readout above the level bar where the window has them, on a dark
 // ground in the panel's colours, for a person to look at.

@@ -566,16 +566,7 @@ TEST_F(TrackBarTest, InTheWindowATranslucentBarShowsTheFormsColour) {
 namespace sib::test {
 namespace {
 
-void SavePng(const gfx::Bitmap& bitmap, const std::string& name) {
-  gfx::Image image(bitmap.Width(), bitmap.Height());
-  {
-    gfx::Graphics g(image.Pixels());
-    g.DrawImage(bitmap, gfx::PointF{0, 0});
-  }
-  const std::vector<std::uint8_t> bytes = image.Save(gfx::ImageFormat::Png);
-  std::ofstream out(std::string(SIB_TEST_OUTPUT_DIR) + "/" + name, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+void SavePng(const gfx::Bitmap& bitmap, const std::string& name) { test::SavePng(bitmap, SIB_TEST_OUTPUT_DIR, name); }
 
 TEST_F(TrackBarTest, TheWindowsBarIsRenderedForAPersonToLookAt) {
   WaitForGlintToEnd();

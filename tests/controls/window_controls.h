@@ -1,9 +1,16 @@
 // The level track bar and its LED readout set up as the main window has them, for the control
-// tests and the painting benchmark. No test framework in here.
+// tests and the painting benchmark, and a PNG writer for renders a person looks at. No test
+// framework in here.
 #pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "controls/led_label.h"
 #include "controls/track_bar.h"
+#include "platform/graphics/image.h"
 
 namespace sib::test {
 
@@ -63,6 +70,18 @@ inline void SetUpWindowReadout(TAdvSmoothLedLabel& led) {
   c.SetColorOff(clBlack);
   c.SetTimeFormat("hh:nn:ss");
   c.SetTimeValue(40542.27532230324);
+}
+
+// Writes `bitmap` as a PNG file `name` into `folder`.
+inline void SavePng(const gfx::Bitmap& bitmap, const std::string& folder, const std::string& name) {
+  gfx::Image image(bitmap.Width(), bitmap.Height());
+  {
+    gfx::Graphics g(image.Pixels());
+    g.DrawImage(bitmap, gfx::PointF{0, 0});
+  }
+  const std::vector<std::uint8_t> bytes = image.Save(gfx::ImageFormat::Png);
+  std::ofstream out(folder + "/" + name, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace sib::test
