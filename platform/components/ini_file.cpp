@@ -102,8 +102,8 @@ bool parseInteger(std::string_view text, T& out) {
   const auto maxPositive = static_cast<std::uint64_t>(Limits::max());
   const std::uint64_t maxNegative = maxPositive + 1;
   if (magnitude > (negative ? maxNegative : maxPositive)) return false;
+  // -(m - 1) - 1 reaches the most negative value without overflow (and 0 for m = 0).
   out = negative ? static_cast<T>(-static_cast<std::int64_t>(magnitude - 1) - 1) : static_cast<T>(magnitude);
-  if (negative && magnitude == 0) out = 0;
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "platform/core/value_format.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/core/errors.h"
@@ -85,6 +86,7 @@ std::string hashes(int n) { return std::string(static_cast<std::size_t>(std::max
 // unless given). %g: fixed or scientific at `significant` digits as C chooses, without trailing
 // zeros. All round halves away from zero, as the float patterns do.
 std::string realText(char type, int precision, double value) {
+  if (!std::isfinite(value)) return FormatFloat("", value);  // "NAN", "INF", "-INF"
   switch (type) {
     case 'f': {
       const int decimals = precision < 0 ? 2 : precision;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "platform/core/errors.h"
@@ -21,7 +22,8 @@ TEST(ValueFormat, RendersTheFormatsTheControlsUse) {
               {"%5.1f|", 2.25, "  2.3|"}, {"%-6g|", 1.5, "1.5   |"}, {"%e", 1234.5, "1.23450000000000E3"},
               {"%.3e", 0.00123, "1.23E-3"}, {"%G", 2, "2"},    {"%.2f", -0.001, "0.00"},
               {"%.2g", 9.96, "10"},    {"%.2g", 0.25, "0.25"},   {"%.1g", 0.25, "0.3"},     {"%g", 1e-5, "1E-5"},
-              {"%g", 123456789012345678.0, "1.23456789012346E17"}, {"%.0f", 2.5, "3"}, {"%f", 1.5, "1.50"},         {"level", 7, "level"},    {"100%%", 1, "100%"},
+              {"%g", 123456789012345678.0, "1.23456789012346E17"}, {"%.0f", 2.5, "3"}, {"%f", 1.5, "1.50"},
+              {"%g", NAN, "NAN"},      {"%5.2f", INFINITY, "  INF"}, {"%e", -INFINITY, "-INF"},         {"level", 7, "level"},    {"100%%", 1, "100%"},
               {"%g%%", 50, "50%"},     {"", 1, ""}};
   for (const auto& row : rows) EXPECT_EQ(FormatValue(row.Format, row.Value), row.Expected) << row.Format;
 }
