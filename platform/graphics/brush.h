@@ -20,6 +20,32 @@ typedef struct _cairo_pattern cairo_pattern_t;
 
 namespace sib::gfx {
 
+// A colour at a position 0..1 along the gradient (0: start, 1: end).
+struct ColorStop {
+  float Position = 0;
+  Color Value;
+};
+
+namespace detail {
+
+// Preset colours, or blend factors at positions, shared by the two gradient brushes. Positions
+// rise from 0 to 1, the first is 0 and the last 1, at least two of them.
+class GradientBlend {
+ public:
+  Status SetPreset(std::span<const ColorStop> stops);
+  Status SetFactors(std::span<const float> factors, std::span<const float> positions);
+  // The stop positions; 0 and 1 when neither presets nor factors are set.
+  std::vector<float> Positions() const;
+  // The colour at stop `i`: the preset colour, or `from` blended towards `to` by the factor.
+  Color At(std::size_t i, Color from, Color to) const;
+
+ private:
+  std::vector<ColorStop> preset_;
+  std::vector<float> factors_, positions_;
+};
+
+}  // namespace detail
+
 // How a gradient or texture continues beyond its rectangle.
 enum class WrapMode { Tile, TileFlipX, TileFlipY, TileFlipXY, Clamp };
 
@@ -114,12 +140,6 @@ enum class LinearGradientMode { Horizontal, Vertical, ForwardDiagonal, BackwardD
 // corner to corner) or as a true angle on the surface (Fixed).
 enum class AngleScaling { Fixed, Scalable };
 
-// A colour at a position 0..1 along the gradient (0: start, 1: end).
-struct ColorStop {
-  float Position = 0;
-  Color Value;
-};
-
 class LinearGradientBrush : public Brush {
  public:
   // From `color1` at `point1` to `color2` at `point2`; equal points give a brush that is not Ok.
@@ -139,9 +159,11 @@ class LinearGradientBrush : public Brush {
   bool GetGammaCorrection() const { return gamma_; }
   // Preset colours replacing the two end colours: positions rise from 0 to 1, the first is 0 and
   // the last 1, at least two stops; otherwise InvalidParameter and nothing changes.
-  Status SetInterpolationColors(std::span<const ColorStop> stops);
+  Status SetInterpolationColors(std::span<const ColorStop> stops) { return blend_.SetPreset(stops); }
   // Blend factors (0: start colour, 1: end colour) at positions as above.
-  Status SetBlend(std::span<const float> factors, std::span<const float> positions);
+  Status SetBlend(std::span<const float> factors, std::span<const float> positions) {
+    return blend_.SetFactors(factors, positions);
+  }
   // Tile by default.
   void SetWrapMode(WrapMode wrap) { wrap_ = wrap; }
   WrapMode GetWrapMode() const { return wrap_; }
@@ -161,12 +183,11 @@ class LinearGradientBrush : public Brush {
   Color color1_, color2_;
   bool gamma_ = false;
   WrapMode wrap_ = WrapMode::Tile;
-  std::vector<ColorStop> preset_;  // empty: the two end colours (with blend_ applied)
-  std::vector<float> blendFactors_, blendPositions_;
+  detail::GradientBlend blend_;
 };
 
 // A gradient from the centre colour at the centre point to the surround colours at the outline
-// of a path (its curves flattened), drawn as one patch per outline edge from the centre; with
+// of a path (its curves flattened), in triangles from the centre to each outline edge; with
 // preset colours or blend factors, in rings from the outline (position 0) to the centre
 // (position 1). Outside the outline it paints nothing (clamped).
 class PathGradientBrush : public Brush {
@@ -186,9 +207,11 @@ class PathGradientBrush : public Brush {
   Status SetSurroundColors(std::span<const Color> colors);
   // Preset colours from the outline (position 0) to the centre (position 1), replacing the centre
   // and surround colours; rules as for LinearGradientBrush.
-  Status SetInterpolationColors(std::span<const ColorStop> stops);
+  Status SetInterpolationColors(std::span<const ColorStop> stops) { return blend_.SetPreset(stops); }
   // Blend factors (0: surround colour, 1: centre colour) at positions from the outline to the centre.
-  Status SetBlend(std::span<const float> factors, std::span<const float> positions);
+  Status SetBlend(std::span<const float> factors, std::span<const float> positions) {
+    return blend_.SetFactors(factors, positions);
+  }
   // Only Clamp is honoured; the other modes paint like Clamp.
   void SetWrapMode(WrapMode wrap) { wrap_ = wrap; }
   WrapMode GetWrapMode() const { return wrap_; }
@@ -198,13 +221,14 @@ class PathGradientBrush : public Brush {
 
  private:
   void SetOutline(std::vector<Path::Polyline> figures);
+  cairo_pattern_t* CreateFan(cairo_t* cr) const;
+  cairo_pattern_t* CreateMesh() const;
 
   std::vector<Path::Polyline> outline_;
   PointF centrePoint_{};
   Color centre_ = Color::Argb(255, 0, 0, 0);
   std::vector<Color> surround_{Color::Argb(255, 255, 255, 255)};
-  std::vector<ColorStop> preset_;
-  std::vector<float> blendFactors_, blendPositions_;
+  detail::GradientBlend blend_;
   WrapMode wrap_ = WrapMode::Clamp;
 };
 

@@ -8,7 +8,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <utility>
 
 // Fontconfig keeps its configuration and the faces registered with it for the life of the
 // process, behind pointers a leak checker cannot follow; freeing them at exit is unsafe while
@@ -51,39 +54,45 @@ bool RegisterProgramFonts() {
   return registered;
 }
 
-FontFamily::FontFamily(std::string_view name) : name_(name), status_(Status::FontFamilyNotFound) {
-  RegisterProgramFonts();
-  if (name_.empty()) return;
+namespace {
+
+// Resolving a family through fontconfig takes a quarter of a millisecond, and the controls make
+// their fonts on every paint: the answers are kept for the process (the set of faces does not
+// change once the program's own are registered).
+struct Resolution {
+  Status status = Status::FontFamilyNotFound;
+  std::string resolved;
+};
+
+Resolution ResolveFamily(const std::string& name) {
+  Resolution r;
+  if (name.empty()) return r;
   PatternPtr pattern(FcPatternCreate());
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(name_.c_str()));
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(name.c_str()));
   FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
   FcDefaultSubstitute(pattern.get());
   FcResult result;
   PatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
-  if (!match) return;
-  std::string wanted = Lower(name_);
+  if (!match) return r;
+  std::string wanted = Lower(name);
   FcChar8* family = nullptr;
   std::string first;
   for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &family) == FcResultMatch; ++i) {
     std::string f = reinterpret_cast<const char*>(family);
     if (i == 0) first = f;
-    if (Lower(f) == wanted) {
-      resolved_ = f;
-      status_ = Status::Ok;
-      return;
-    }
+    if (Lower(f) == wanted) return {Status::Ok, f};
   }
-  if (std::find(std::begin(kStandIns), std::end(kStandIns), wanted) != std::end(kStandIns) && !first.empty()) {
-    resolved_ = first;
-    status_ = Status::Ok;
-  }
+  if (std::find(std::begin(kStandIns), std::end(kStandIns), wanted) != std::end(kStandIns) && !first.empty())
+    return {Status::Ok, first};
+  return r;
 }
 
-bool FontFamily::IsStyleAvailable(int style) const {
-  if (!Ok()) return false;
+// Whether `family` has a face of the bold and italic bits of `style`, or a regular face to
+// synthesise them from.
+bool HasStyle(const std::string& family, int style) {
   bool bold = style & FontStyleBold, italic = style & FontStyleItalic;
   PatternPtr pattern(FcPatternCreate());
-  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(resolved_.c_str()));
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   FcObjectSet* objects = FcObjectSetBuild(FC_WEIGHT, FC_SLANT, nullptr);
   FcFontSet* set = FcFontList(nullptr, pattern.get(), objects);
   FcObjectSetDestroy(objects);
@@ -97,8 +106,53 @@ bool FontFamily::IsStyleAvailable(int style) const {
     if (!faceBold && !faceItalic) regular = true;
   }
   if (set) FcFontSetDestroy(set);
-  // Bold and italic are synthesised from a regular face where the family has none of its own.
   return exact || regular;
+}
+
+class FontCache {
+ public:
+  static FontCache& Instance() {
+    static FontCache cache;
+    return cache;
+  }
+  Resolution Family(const std::string& name) {
+    std::string key = Lower(name);
+    {
+      std::lock_guard lock(mutex_);
+      if (auto it = families_.find(key); it != families_.end()) return it->second;
+    }
+    Resolution r = ResolveFamily(name);
+    std::lock_guard lock(mutex_);
+    return families_.emplace(key, r).first->second;
+  }
+  bool Style(const std::string& family, int style) {
+    auto key = std::make_pair(family, style & FontStyleBoldItalic);
+    {
+      std::lock_guard lock(mutex_);
+      if (auto it = styles_.find(key); it != styles_.end()) return it->second;
+    }
+    bool has = HasStyle(family, style);
+    std::lock_guard lock(mutex_);
+    return styles_.emplace(key, has).first->second;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, Resolution> families_;
+  std::map<std::pair<std::string, int>, bool> styles_;
+};
+
+}  // namespace
+
+FontFamily::FontFamily(std::string_view name) : name_(name), status_(Status::FontFamilyNotFound) {
+  RegisterProgramFonts();
+  Resolution r = FontCache::Instance().Family(name_);
+  status_ = r.status;
+  resolved_ = r.resolved;
+}
+
+bool FontFamily::IsStyleAvailable(int style) const {
+  return Ok() && FontCache::Instance().Style(resolved_, style);
 }
 
 Font::Font(const FontFamily& family, float size, int style, FontUnit unit)

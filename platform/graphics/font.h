@@ -96,7 +96,7 @@ struct StringFormat {
   HotkeyPrefix Hotkey = HotkeyPrefix::None;
   bool NoWrap = false;     // one line per paragraph, even in a narrower rectangle
   bool NoClip = false;     // draw beyond the layout rectangle
-  bool LineLimit = false;  // only whole lines in the layout rectangle
+  bool LineLimit = false;  // only the whole lines that fit in the layout rectangle's height
   bool Typographic = false;
 
   static StringFormat GenericDefault() { return {}; }

@@ -128,10 +128,26 @@ bool Graphics::Antialiased() const {
   return state_.smoothing == SmoothingMode::AntiAlias || state_.smoothing == SmoothingMode::HighQuality;
 }
 
+namespace {
+
+// World coordinates to device pixels. Integer coordinates are pixel centres: the half pixel is
+// added before the world transform, so that under a scale (a high-density surface) the pixel
+// (i, j) of the drawing still covers whole device pixels.
+cairo_matrix_t LayerMatrix(const double* w) {
+  cairo_matrix_t m{w[0], w[1], w[2], w[3], w[4], w[5]};
+  cairo_matrix_translate(&m, 0.5, 0.5);
+  return m;
+}
+
+void TransformToDevice(Region& region, const double* w) {
+  cairo_matrix_t m = LayerMatrix(w);
+  region.Transform(float(m.xx), float(m.yx), float(m.xy), float(m.yy), float(m.x0), float(m.y0));
+}
+
+}  // namespace
+
 void Graphics::SetLayerMatrix() const {
-  const double* w = state_.matrix;
-  // Integer coordinates are pixel centres: the layer's (0, 0) is the middle of pixel (0, 0).
-  cairo_matrix_t m{w[0], w[1], w[2], w[3], w[4] + 0.5, w[5] + 0.5};
+  cairo_matrix_t m = LayerMatrix(state_.matrix);
   cairo_set_matrix(cr_, &m);
 }
 
@@ -202,8 +218,7 @@ void Graphics::SetClip(const Path& path, CombineMode mode) { SetClip(Region(path
 
 void Graphics::SetClip(const Region& region, CombineMode mode) {
   Region device = region;
-  const double* w = state_.matrix;
-  device.Transform(float(w[0]), float(w[1]), float(w[2]), float(w[3]), float(w[4] + 0.5), float(w[5] + 0.5));
+  TransformToDevice(device, state_.matrix);
   SetClipInDevice(std::move(device), mode);
 }
 
@@ -238,8 +253,7 @@ RectF Graphics::GetClipBounds() const {
     b = x1 > x0 && y1 > y0 ? RectF{x0, y0, x1 - x0, y1 - y0} : RectF{};
   }
   // Back to world coordinates through the inverse of the layer matrix.
-  const double* w = state_.matrix;
-  cairo_matrix_t m{w[0], w[1], w[2], w[3], w[4] + 0.5, w[5] + 0.5};
+  cairo_matrix_t m = LayerMatrix(state_.matrix);
   if (cairo_matrix_invert(&m) != CAIRO_STATUS_SUCCESS) return {};
   double xs[2] = {b.X, b.Right()}, ys[2] = {b.Y, b.Bottom()};
   double lx = 1e30, ly = 1e30, hx = -1e30, hy = -1e30;
@@ -285,15 +299,9 @@ void Graphics::FillOps(const Brush& brush, const Path& path) {
 void Graphics::FillPath(const Brush& brush, const Path& path) { FillOps(brush, path); }
 
 void Graphics::FillRectangle(const Brush& brush, RectF rect) {
-  if (!brush.Ok() || rect.IsEmpty()) return;
-  Paint([&] {
-    cairo_rectangle(cr_, rect.X, rect.Y, rect.Width, rect.Height);
-    cairo_pattern_t* p = brush.CreatePattern(cr_);
-    if (!p) return;
-    cairo_set_source(cr_, p);
-    cairo_fill(cr_);
-    cairo_pattern_destroy(p);
-  });
+  Path path;
+  path.AddRectangle(rect);
+  FillOps(brush, path);
 }
 
 void Graphics::FillPolygon(const Brush& brush, std::span<const PointF> points, FillMode mode) {
@@ -311,8 +319,7 @@ void Graphics::FillEllipse(const Brush& brush, RectF box) {
 void Graphics::FillRegion(const Brush& brush, const Region& region) {
   if (!brush.Ok() || !cr_) return;
   Region device = region;
-  const double* w = state_.matrix;
-  device.Transform(float(w[0]), float(w[1]), float(w[2]), float(w[3]), float(w[4] + 0.5), float(w[5] + 0.5));
+  TransformToDevice(device, state_.matrix);
   bool aa = Antialiased();
   Paint([&] {
     cairo_pattern_t* p = brush.CreatePattern(cr_);

@@ -77,9 +77,10 @@ class Graphics {
   void SetInterpolationMode(InterpolationMode mode) { state_.interpolation = mode; }
   InterpolationMode GetInterpolationMode() const { return state_.interpolation; }
 
-  // The world transform, applied before the pixel-centre mapping; the later call applies first
-  // to the coordinates drawn (as nested offsets read: Translate(10, 0) then Scale(2, 2) draws
-  // x = 1 at 12).
+  // The world transform; the later call applies first to the coordinates drawn (as nested
+  // offsets read: Translate(10, 0) then Scale(2, 2) draws x = 1 at 12). The pixel-centre mapping
+  // comes before it, so that under Scale(2, 2) pixel (i, j) of the drawing covers device pixels
+  // 2i .. 2i + 1 and a 1-pixel border still lands on whole device pixels.
   void TranslateTransform(float dx, float dy);
   void ScaleTransform(float sx, float sy);
   void ResetTransform();

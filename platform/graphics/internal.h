@@ -25,7 +25,7 @@ inline void AddStop(cairo_pattern_t* p, double offset, Color c) {
 }
 
 // Adds the outline of `text` laid out like DrawString to the current path of `cr`.
-Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, bool fromPoint,
-                      const StringFormat& format);
+// A layout of no size places the text at its corner as a point would.
+Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format);
 
 }  // namespace sib::gfx::detail

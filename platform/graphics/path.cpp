@@ -81,9 +81,20 @@ void Path::AddLines(std::span<const PointF> points) {
 }
 
 void Path::AddArc(RectF box, float startAngle, float sweepAngle) {
-  if (box.IsEmpty() || !std::isfinite(startAngle) || !std::isfinite(sweepAngle)) return;
+  if (!(box.Width >= 0) || !(box.Height >= 0) || !std::isfinite(startAngle) || !std::isfinite(sweepAngle)) return;
   double rx = box.Width / 2.0, ry = box.Height / 2.0;
   double cx = box.X + rx, cy = box.Y + ry;
+  if (rx == 0 || ry == 0) {
+    // A flat box gives a flat arc: its end points joined straight, so that a rounded outline
+    // with a radius of 0 is a plain rectangle.
+    auto flat = [&](double degrees) {
+      double a = ToRadians(degrees);
+      return PointF{float(cx + rx * std::cos(a)), float(cy + ry * std::sin(a))};
+    };
+    LineOrMoveTo(flat(startAngle));
+    LineOrMoveTo(flat(startAngle + std::clamp<double>(sweepAngle, -360.0, 360.0)));
+    return;
+  }
   double sweep = std::clamp<double>(sweepAngle, -360.0, 360.0);
   int segments = std::max(1, int(std::ceil(std::abs(sweep) / 90.0 - 1e-9)));
   auto at = [&](double t) { return PointF{float(cx + rx * std::cos(t)), float(cy + ry * std::sin(t))}; };
@@ -163,7 +174,7 @@ Status Path::AddString(std::string_view text, const FontFamily& family, int styl
   if (!font.Ok()) return font.GetStatus();
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
   cairo_t* cr = cairo_create(s);
-  Status st = detail::AddTextOutline(cr, text, font, layout, false, format);
+  Status st = detail::AddTextOutline(cr, text, font, layout, format);
   StartFigure();
   detail::AppendCairoPath(cr, *this);
   StartFigure();
@@ -174,17 +185,7 @@ Status Path::AddString(std::string_view text, const FontFamily& family, int styl
 
 Status Path::AddString(std::string_view text, const FontFamily& family, int style, float emSize, PointF origin,
                        const StringFormat& format) {
-  Font font(family, emSize, style, FontUnit::Pixel);
-  if (!font.Ok()) return font.GetStatus();
-  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
-  cairo_t* cr = cairo_create(s);
-  Status st = detail::AddTextOutline(cr, text, font, {origin.X, origin.Y, 0, 0}, true, format);
-  StartFigure();
-  detail::AppendCairoPath(cr, *this);
-  StartFigure();
-  cairo_destroy(cr);
-  cairo_surface_destroy(s);
-  return st;
+  return AddString(text, family, style, emSize, RectF{origin.X, origin.Y, 0, 0}, format);
 }
 
 RectF Path::GetBounds() const {

@@ -47,7 +47,8 @@ class Path {
   void AddLines(std::span<const PointF> points);
   // Part of the ellipse inscribed in `box`: from `startAngle` degrees, sweeping `sweepAngle`
   // degrees, both clockwise from the positive x axis (y grows downwards). A sweep of 360 or more
-  // is the whole ellipse. An empty box adds nothing.
+  // is the whole ellipse. A box of zero width or height adds the arc's end points, joined
+  // straight (so a corner of radius 0 is a square corner); a negative size adds nothing.
   void AddArc(RectF box, float startAngle, float sweepAngle);
   void AddArc(float x, float y, float width, float height, float startAngle, float sweepAngle) {
     AddArc({x, y, width, height}, startAngle, sweepAngle);

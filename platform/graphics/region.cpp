@@ -106,22 +106,19 @@ void Region::Combine(const Region& other, CombineMode op) {
     steps_.push_back(std::move(s));
     return;
   }
-  // A compound operand: combine step by step where the algebra allows it, else flatten through
-  // the rule (A op B) with B built from its own steps. Intersect and Union distribute over the
-  // operand's steps only for the same operation, so compound operands keep their own list.
-  Region copy = other;
-  if (op == CombineMode::Intersect && copy.IsIntersectionOnly()) {
-    for (Step& s : copy.steps_) {
+  // A compound operand: an intersection chain joins an intersection step by step; anything else
+  // combines as one nested step, evaluated on its own.
+  if (op == CombineMode::Intersect && other.IsIntersectionOnly()) {
+    for (Step s : other.steps_) {
       s.Op = CombineMode::Intersect;
       steps_.push_back(std::move(s));
     }
     return;
   }
-  // General case: evaluate point-wise through a nested region step.
   Step s;
   s.Op = op;
   s.ShapeKind = Step::Kind::Shape;
-  s.Nested = std::make_shared<Region>(std::move(copy));
+  s.Nested = std::make_shared<Region>(other);
   steps_.push_back(std::move(s));
 }
 

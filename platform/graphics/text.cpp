@@ -84,13 +84,30 @@ void SetFontOptions(PangoContext* ctx, TextRenderingHint hint) {
   cairo_font_options_destroy(o);
 }
 
-// A layout of `text` for `layout` on `cr` (whose matrix is already the layer's), and where its
-// top-left must go (`origin`) and the box it occupies (`box`). `fromPoint`: `layout` has no size.
+// A layout of `text` for `layout` on `cr` (whose matrix is already the layer's), where its
+// top-left must go (`origin`) and the box it occupies (`box`). A layout width or height of 0 has
+// no limit that way; the alignment then places the text around the layout's corner.
 struct Placed {
   LayoutPtr layout;
   PointF origin;
   RectF box;
+  bool cut = false;  // with LineLimit, lines below the box are not drawn
 };
+
+// The height of the whole lines that fit in `room`, from the top of the layout.
+float WholeLinesHeight(PangoLayout* l, float room) {
+  float height = 0;
+  PangoLayoutIter* it = pango_layout_get_iter(l);
+  do {
+    PangoRectangle line;
+    pango_layout_iter_get_line_extents(it, nullptr, &line);
+    float bottom = float(line.y + line.height) / PANGO_SCALE;
+    if (bottom > room + 0.01f) break;
+    height = bottom;
+  } while (pango_layout_iter_next_line(it));
+  pango_layout_iter_free(it);
+  return height;
+}
 
 Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format,
              TextRenderingHint hint) {
@@ -158,6 +175,11 @@ Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout,
     originX = left + pad - lx;
   }
   float top = along(format.LineAlignment, layout.Y, std::max(0.0f, layout.Height), th);
+  if (format.LineLimit && layout.Height > 0 && th > layout.Height) {
+    th = WholeLinesHeight(l, layout.Height);
+    top = along(format.LineAlignment, layout.Y, layout.Height, th);
+    placed.cut = true;
+  }
   placed.origin = {originX, top - ly};
   placed.box = {left, top, boxW, th};
   return placed;
@@ -174,6 +196,11 @@ void Graphics::DrawString(std::string_view text, const Font& font, RectF layout,
       cairo_clip(cr_);
     }
     Placed placed = Place(cr_, text, font, layout, format, state_.textHint);
+    if (placed.cut) {
+      if (!(placed.box.Height > 0)) return;
+      cairo_rectangle(cr_, placed.box.X - 1e5, placed.box.Y, 2e5, placed.box.Height);
+      cairo_clip(cr_);
+    }
     cairo_pattern_t* p = brush.CreatePattern(cr_);
     if (!p) return;
     cairo_set_source(cr_, p);
@@ -210,7 +237,7 @@ TextMetrics Graphics::MeasureString(std::string_view text, const Font& font, Poi
 
 namespace detail {
 
-Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, bool, const StringFormat& format) {
+Status AddTextOutline(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format) {
   if (!font.Ok()) return font.GetStatus();
   Placed placed = Place(cr, text, font, layout, format, TextRenderingHint::AntiAlias);
   cairo_new_path(cr);

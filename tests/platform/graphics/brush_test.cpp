@@ -10,12 +10,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kBlue;
-using test::kRed;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 Color Mix(Color a, Color b, double t) {
   auto m = [t](int x, int y) { return std::uint8_t(std::lround(x + (y - x) * t)); };
@@ -175,6 +170,23 @@ TEST(PathGradients, PresetColoursMakeRingsFromTheOutlineToTheCentre) {
   EXPECT_NEAR(c.At(25, 50).A, 180, 3);  // inside the 0.1 ring
   EXPECT_NEAR(c.At(3, 50).A, 180 * 3 / 5.0, 12);
   EXPECT_LT(c.At(1, 50).A, 50);
+}
+
+TEST(PathGradients, SurroundColoursPerPointBlendAlongTheOutline) {
+  const PointF square[] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+  PathGradientBrush b(square);
+  const Color corners[] = {kRed, Color::Rgb(0, 255, 0), kBlue, kWhite};
+  ASSERT_EQ(b.SetSurroundColors(corners), Status::Ok);
+  b.SetCenterColor(kBlack);
+  Canvas c(101, 101, SmoothingMode::AntiAlias);
+  c.g.FillPolygon(b, square);
+  // Two pixels in from a corner lie 4 % of the way to the centre.
+  EXPECT_TRUE(Near(c.At(2, 2), Mix(kRed, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(98, 2), Mix(Color::Rgb(0, 255, 0), kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(98, 98), Mix(kBlue, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(2, 98), Mix(kWhite, kBlack, 0.04), 6));
+  EXPECT_TRUE(Near(c.At(50, 50), kBlack, 4));
+  EXPECT_TRUE(Near(c.At(50, 2), Mix(Mix(kRed, Color::Rgb(0, 255, 0), 0.5), kBlack, 0.04), 6));
 }
 
 // ---- Hatches --------------------------------------------------------------------------------

@@ -10,12 +10,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kBlue;
-using test::kRed;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 TEST(PixelCentres, OnePixelBorderLandsOnOneRowAndColumn) {
   for (SmoothingMode mode : {SmoothingMode::Default, SmoothingMode::AntiAlias}) {
@@ -80,10 +75,25 @@ TEST(PixelCentres, WorldTransformMovesDrawingButNotTheClip) {
   c.g.FillRectangle(SolidBrush(kBlack), 0, 0, 10, 1);
   for (int x = 0; x < 20; ++x) EXPECT_EQ(c.Painted(x, 0), x >= 5 && x < 10) << x;
   c.g.ScaleTransform(2, 2);
-  c.g.FillRectangle(SolidBrush(kBlack), 0, 5, 1, 1);  // at (5, 10), 2 x 2
+  c.g.FillRectangle(SolidBrush(kBlack), -0.5f, 4.5f, 1, 1);  // pixel (0, 5): device (5, 10), 2 x 2
   EXPECT_TRUE(c.Painted(5, 10));
   EXPECT_TRUE(c.Painted(6, 11));
   EXPECT_FALSE(c.Painted(7, 10));
+}
+
+TEST(PixelCentres, UnderAScaleBordersAndPixelClipsStayOnWholeDevicePixels) {
+  Canvas c(40, 24, SmoothingMode::AntiAlias);
+  c.g.ScaleTransform(2, 2);
+  c.g.SetClip(RectF{-0.5f, -0.5f, 15, 12});  // pixels 0 .. 14 by 0 .. 11, as a window's clip is given
+  c.g.DrawRectangle(Pen(kBlack), 0, 0, 19, 11);
+  EXPECT_TRUE(Near(c.At(10, 0), kBlack, 0));
+  EXPECT_TRUE(Near(c.At(10, 1), kBlack, 0));
+  EXPECT_FALSE(c.Painted(10, 2));
+  EXPECT_TRUE(Near(c.At(0, 10), kBlack, 0));
+  EXPECT_TRUE(Near(c.At(1, 10), kBlack, 0));
+  EXPECT_FALSE(c.Painted(2, 10));
+  EXPECT_TRUE(Near(c.At(29, 23), kBlack, 0));  // the last pixel inside the clip
+  EXPECT_FALSE(c.Painted(30, 23));
 }
 
 TEST(PixelCentres, DottedPenWithoutSmoothingAlternatesPixels) {
@@ -132,6 +142,21 @@ TEST(Arcs, AnglesOnAnEllipseAreTrueDirectionsFromTheCentre) {
   EXPECT_NEAR(start.X - 100, start.Y - 50, 1e-3);  // on the 45-degree ray
   EXPECT_NEAR(end.X, 100, 1e-3);
   EXPECT_NEAR(end.Y, 100, 1e-3);
+}
+
+TEST(Arcs, AFlatBoxGivesAPointSoRadiusZeroCornersAreSquare) {
+  Path p;
+  p.AddArc(RectF{0, 0, 0, 0}, 180, 90);
+  p.AddArc(RectF{10, 0, 0, 0}, 270, 90);
+  p.AddArc(RectF{10, 10, 0, 0}, 0, 90);
+  p.AddArc(RectF{0, 10, 0, 0}, 90, 90);
+  p.CloseFigure();
+  RectF b = p.GetBounds();
+  EXPECT_EQ(b, (RectF{0, 0, 10, 10}));
+  EXPECT_TRUE(p.IsVisible({9.9f, 0.1f}));
+  Path none;
+  none.AddArc(RectF{0, 0, -1, 4}, 0, 90);
+  EXPECT_TRUE(none.Empty());
 }
 
 TEST(Paths, LinesJoinIntoOneFigureUntilClosed) {
@@ -196,6 +221,27 @@ TEST(Regions, ClipToAnExcludedRegionProtectsTheHole) {
   c.g.ResetClip();
   c.g.FillRectangle(SolidBrush(kBlue), 0, 0, 40, 40);
   EXPECT_TRUE(Near(c.At(20, 20), kBlue, 0));
+}
+
+TEST(Regions, CompoundOperandsCombineAsAWhole) {
+  Region ring(RectF{10, 10, 20, 20});
+  ring.Exclude(RectF{15, 15, 10, 10});
+  Region outer(RectF{0, 0, 40, 40});
+  outer.Combine(ring, CombineMode::Exclude);
+  const struct {
+    PointF p;
+    bool in;
+  } points[] = {{{5, 5}, true}, {{12, 12}, false}, {{20, 20}, true}, {{28, 20}, false}, {{35, 35}, true}};
+  Canvas c(40, 40);
+  c.g.FillRegion(SolidBrush(kBlack), outer);
+  for (auto [p, in] : points) {
+    EXPECT_EQ(outer.IsVisible(p), in) << p.X << ", " << p.Y;
+    EXPECT_EQ(c.Painted(int(p.X), int(p.Y)), in) << p.X << ", " << p.Y;
+  }
+  Region both(RectF{0, 0, 40, 40});
+  both.Combine(ring, CombineMode::Intersect);  // an intersection with a compound operand
+  EXPECT_TRUE(both.IsVisible({12, 12}));
+  EXPECT_FALSE(both.IsVisible({20, 20}));
 }
 
 TEST(Regions, RoundRectPixelRegionCoversWholePixelsLessItsCorners) {

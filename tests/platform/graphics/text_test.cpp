@@ -9,10 +9,7 @@
 namespace sib::gfx {
 namespace {
 
-using test::Canvas;
-using test::kBlack;
-using test::kWhite;
-using test::Near;
+using namespace test;
 
 bool HaveWineTahoma() { return access("/usr/share/wine/fonts/tahoma.ttf", R_OK) == 0; }
 
@@ -137,6 +134,24 @@ TEST(Text, WrapsToTheLayoutWidthUnlessNoWrapAndTrimsWithAnEllipsis) {
   TextMetrics trimmed = c.g.MeasureString(text, font, RectF{0, 0, 80, 200}, one);
   EXPECT_EQ(trimmed.LinesFilled, 1);
   EXPECT_LE(trimmed.Box.Width, 80.5f);
+}
+
+TEST(Text, LineLimitShowsOnlyTheWholeLinesThatFit) {
+  Font font("Arial", 10);
+  Canvas c(1, 1);
+  const char* text = "one two three four five six seven";
+  StringFormat f;
+  f.LineLimit = true;
+  float line = c.g.MeasureString("one", font, RectF{0, 0, 60, 0}, f).Box.Height;
+  RectF twoAndAHalf{0, 0, 60, line * 2.5f};
+  EXPECT_NEAR(c.g.MeasureString(text, font, twoAndAHalf, f).Box.Height, 2 * line, 0.5);
+  Canvas none(80, 40, SmoothingMode::AntiAlias);
+  none.g.DrawString(text, font, RectF{0, 0, 60, line * 0.8f}, f, SolidBrush(kBlack));
+  EXPECT_TRUE(none.Untouched());
+  f.LineLimit = false;
+  Canvas part(80, 40, SmoothingMode::AntiAlias);
+  part.g.DrawString(text, font, RectF{0, 0, 60, line * 0.8f}, f, SolidBrush(kBlack));
+  EXPECT_FALSE(part.Untouched());
 }
 
 TEST(Text, DrawingIsClippedToTheLayoutRectangleUnlessNoClip) {
