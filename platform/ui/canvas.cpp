@@ -20,15 +20,15 @@ int styleBits(TFontStyles style) {
   return bits;
 }
 
-gfx::StringAlignment alignmentOf(TTextAlign a) {
-  return a == TTextAlign::Left ? gfx::StringAlignment::Near
-         : a == TTextAlign::Center ? gfx::StringAlignment::Center
+gfx::StringAlignment alignmentOf(TextHAlign a) {
+  return a == TextHAlign::Left ? gfx::StringAlignment::Near
+         : a == TextHAlign::Center ? gfx::StringAlignment::Center
                                    : gfx::StringAlignment::Far;
 }
 
-gfx::StringAlignment alignmentOf(TTextLayout l) {
-  return l == TTextLayout::Top ? gfx::StringAlignment::Near
-         : l == TTextLayout::Center ? gfx::StringAlignment::Center
+gfx::StringAlignment alignmentOf(TextVAlign l) {
+  return l == TextVAlign::Top ? gfx::StringAlignment::Near
+         : l == TextVAlign::Center ? gfx::StringAlignment::Center
                                     : gfx::StringAlignment::Far;
 }
 
@@ -115,21 +115,27 @@ void TCanvas::DrawFocusRect(const TRect& R, TColor Color) {
   }
 }
 
-TPoint TCanvas::TextExtent(const std::string& Text, const TFont& Font) {
-  const gfx::TextMetrics m =
-      graphics_.MeasureString(Text, ToGfxFont(Font), gfx::PointF{0, 0}, gfx::StringFormat::GenericTypographic());
-  return {static_cast<int>(std::ceil(m.Box.Width)), static_cast<int>(std::ceil(m.Box.Height))};
+TPoint TCanvas::TextExtent(const std::string& Text, const TFont& Font) { return MeasureText(Text, Font); }
+
+TPoint MeasureText(const std::string& Text, const TFont& Font, TextPrefix Prefix) {
+  std::uint32_t pixel = 0;
+  const gfx::Graphics measure(&pixel, 1, 1, 4);
+  gfx::StringFormat format = gfx::StringFormat::GenericTypographic();
+  format.NoWrap = true;
+  format.Hotkey = Prefix == TextPrefix::None ? gfx::HotkeyPrefix::None : gfx::HotkeyPrefix::Show;
+  const gfx::TextMetrics m = measure.MeasureString(Text.empty() ? " " : Text, ToGfxFont(Font), gfx::PointF{0, 0}, format);
+  return {Text.empty() ? 0 : static_cast<int>(std::ceil(m.Box.Width)), static_cast<int>(std::ceil(m.Box.Height))};
 }
 
-void TCanvas::DrawText(const TRect& R, const std::string& Text, const TFont& Font, TTextAlign Align,
-                       TTextLayout Layout, TTextPrefix Prefix, bool WordWrap) {
+void TCanvas::DrawText(const TRect& R, const std::string& Text, const TFont& Font, TextHAlign Align,
+                       TextVAlign Layout, TextPrefix Prefix, bool WordWrap) {
   gfx::StringFormat format = gfx::StringFormat::GenericTypographic();
   format.Alignment = alignmentOf(Align);
   format.LineAlignment = alignmentOf(Layout);
   format.NoWrap = !WordWrap;
   format.NoClip = false;
-  format.Hotkey = Prefix == TTextPrefix::Show ? gfx::HotkeyPrefix::Show
-                  : Prefix == TTextPrefix::Hide ? gfx::HotkeyPrefix::Hide
+  format.Hotkey = Prefix == TextPrefix::Show ? gfx::HotkeyPrefix::Show
+                  : Prefix == TextPrefix::Hide ? gfx::HotkeyPrefix::Hide
                                                 : gfx::HotkeyPrefix::None;
   const gfx::GraphicsState state = graphics_.Save();
   graphics_.SetTextRenderingHint(gfx::TextRenderingHint::AntiAliasGridFit);

@@ -43,9 +43,9 @@ class TFormBuffer {
 };
 
 // Text placement for TCanvas::DrawText.
-enum class TTextAlign : std::uint8_t { Left, Center, Right };
-enum class TTextLayout : std::uint8_t { Top, Center, Bottom };
-enum class TTextPrefix : std::uint8_t { None, Show, Hide };  // what '&' does
+enum class TextHAlign : std::uint8_t { Left, Center, Right };
+enum class TextVAlign : std::uint8_t { Top, Center, Bottom };
+enum class TextPrefix : std::uint8_t { None, Show, Hide };  // what '&' does
 
 class TCanvas {
  public:
@@ -72,8 +72,8 @@ class TCanvas {
 
   // Text in a control's font.
   TPoint TextExtent(const std::string& Text, const TFont& Font);
-  void DrawText(const TRect& R, const std::string& Text, const TFont& Font, TTextAlign Align = TTextAlign::Left,
-                TTextLayout Layout = TTextLayout::Top, TTextPrefix Prefix = TTextPrefix::None, bool WordWrap = false);
+  void DrawText(const TRect& R, const std::string& Text, const TFont& Font, TextHAlign Align = TextHAlign::Left,
+                TextVAlign Layout = TextVAlign::Top, TextPrefix Prefix = TextPrefix::None, bool WordWrap = false);
 
   // Narrows the clip to `R` (own coordinates) until the guard goes.
   class ClipGuard {
@@ -98,6 +98,9 @@ class TCanvas {
   TRect clip_;     // client coordinates
   gfx::GraphicsState saved_;
 };
+
+// The size of a one-line text in a font, as DrawText lays it out (with the '&' handling asked).
+TPoint MeasureText(const std::string& Text, const TFont& Font, TextPrefix Prefix = TextPrefix::None);
 
 // The drawing layer's colour of a TColor (system colours resolved; clNone is transparent).
 gfx::Color ToGfxColor(TColor Color);

@@ -392,12 +392,36 @@ void TForm::PaintDirty() {
     gfx::Graphics graphics(FBuffer->Pixels(), FBuffer->DeviceWidth(), FBuffer->DeviceHeight(),
                            FBuffer->DeviceWidth() * 4);
     for (const TRect& r : rects) {
-      TCanvas canvas(graphics, FBuffer->Scale(), {0, 0}, r);
-      PaintTree(canvas, r);
+      TControl* start = OpaqueCover(r);
+      const TPoint origin = start->ClientToForm({0, 0});
+      TCanvas canvas(graphics, FBuffer->Scale(), origin, r);
+      start->PaintTree(canvas, r.Offset(-origin.X, -origin.Y));
     }
   }
   if (FWindow && FVisible)
     for (const TRect& r : rects) FWindow->Present(FBuffer->View(), r);
+}
+
+TControl* TForm::OpaqueCover(const TRect& R) {
+  TControl* cover = this;
+  TControl* current = this;
+  // Down the controls that hold all of R with nothing else above them there.
+  while (auto* parent = dynamic_cast<TWinControl*>(current)) {
+    TControl* next = nullptr;
+    const TPoint origin = parent->ClientToForm({0, 0});
+    for (int i = parent->ControlCount() - 1; i >= 0; --i) {
+      TControl* c = parent->Controls(i);
+      if (!c->Visible()) continue;
+      const TRect bounds = c->BoundsRect().Offset(origin.X, origin.Y);
+      if (!bounds.Intersects(R)) continue;
+      if (bounds.Contains(R)) next = c;
+      break;
+    }
+    if (!next) break;
+    current = next;
+    if (current->ControlStyle().Contains(csOpaque)) cover = current;
+  }
+  return cover;
 }
 
 void TForm::Paint(TCanvas& Canvas) { Canvas.FillRect(ClientRect(), Color()); }
@@ -525,10 +549,11 @@ void TForm::Press(TMouseButton Button, TShiftState Shift, TPoint At, bool Double
   FButtonsDown.Include(ButtonShift(Button));
   if (!target) return;
   if (!FCapture && target->ControlStyle().Contains(csCaptureMouse)) SetCaptureControl(target);
+  // Without csDoubleClicks the second press of a double click is an ordinary press.
+  Double = Double && target->ControlStyle().Contains(csDoubleClicks);
   if (Button == mbLeft) FClickControl = target->ControlStyle().Contains(csClickEvents) && !Double ? target : nullptr;
   const TPoint local = target->FormToClient(At);
-  if (Double && target->ControlStyle().Contains(csDoubleClicks)) {
-    if (target->ControlStyle().Contains(csClickEvents) && Button == mbLeft) FClickControl = nullptr;
+  if (Double) {
     target->DoubleClick(Button, Shift, local.X, local.Y);
   } else {
     target->MouseDown(Button, Shift - TShiftState{ssDouble}, local.X, local.Y);

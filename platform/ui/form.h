@@ -244,6 +244,9 @@ class TForm : public TWinControl, private IFormWindowEvents {
   // A control leaves the form (destroyed, moved away, hidden or disabled): drop every reference.
   void ControlGone(TControl* Control, bool Destroyed);
   void ResizeBuffer();
+  // The innermost opaque control that covers all of R (form coordinates) unobstructed: painting R
+  // can start there. The form itself when there is none.
+  TControl* OpaqueCover(const TRect& R);
   TFormWindowParams WindowParams() const;
   void ApplyIcon();
   void PresentAll();

@@ -129,6 +129,9 @@ class IFormHost {
   // does not run meanwhile. Before it opens, the host sends HostCaptureLost to a form that holds the
   // capture; input that arrives while it is open is dropped.
   virtual void MessageBox(const std::string& Caption, const std::string& Text, TMessageBoxKind Kind) = 0;
+  // Opens an address (a web page) in the desktop's default application for it, without waiting;
+  // what happens then is the desktop's affair.
+  virtual void OpenUrl(const std::string& Address) = 0;
   // The pixels per inch of the screen (96 when the host cannot tell).
   virtual int ScreenPixelsPerInch() { return 96; }
 };

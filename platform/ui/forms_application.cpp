@@ -22,11 +22,7 @@ TApplication::TApplication(IFormHost& host, Application& loop) : host_(host), lo
 }
 
 TApplication::~TApplication() {
-  while (!owned_.empty()) {
-    TComponentPtr<TForm> form = std::move(owned_.back());
-    owned_.pop_back();
-    form.reset();
-  }
+  DestroyForms();
   for (TForm* form : forms_) form->FApplication = nullptr;
   loop_.SetExceptionHandler({});
   current() = previous_;
@@ -54,7 +50,14 @@ void TApplication::FormGone(TForm* Form) {
   owned_.erase(std::remove_if(owned_.begin(), owned_.end(), [](const auto& f) { return !f; }), owned_.end());
 }
 
-void TApplication::FormDestroyed(TForm* Form) { FormGone(Form); }
+void TApplication::DestroyForms() {
+  while (!owned_.empty()) {
+    TComponentPtr<TForm> form = std::move(owned_.back());
+    owned_.pop_back();
+    form.reset();
+  }
+}
+
 
 void TApplication::Run() {
   if (mainForm_ && !mainForm_->Window()) mainForm_->Show();

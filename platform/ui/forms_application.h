@@ -60,8 +60,9 @@ class TApplication {
     return raw;
   }
   TForm* MainForm() const { return mainForm_; }
-  // Forms destroy themselves from their owner; the application lets go of one it holds.
-  void FormDestroyed(TForm* Form);
+  // Destroys the forms the application holds now, the last created first (and with them their
+  // components, so that their threads are joined), e.g. before an error at start-up is shown.
+  void DestroyForms();
 
   // Shows MainForm (when there is one and it is not shown) and runs the message loop until
   // Terminate; the loop ends by itself when the main form closes.
@@ -71,6 +72,8 @@ class TApplication {
   // Handles what is queued and due without waiting (see Application::ProcessMessages).
   void ProcessMessages() { loop_.ProcessMessages(); }
 
+  // Opens an address through the host (see IFormHost::OpenUrl).
+  void OpenUrl(const std::string& Address) { host_.OpenUrl(Address); }
   // A modal box with the error's message and the title as caption.
   void ShowException(const std::exception& E);
   void HandleException(const std::exception& E) { ShowException(E); }

@@ -108,10 +108,13 @@ class HeadlessHost final : public IFormHost {
 
   std::unique_ptr<IFormWindow> CreateFormWindow(const TFormWindowParams& Params, IFormWindowEvents& Events) override;
   void MessageBox(const std::string& Caption, const std::string& Text, TMessageBoxKind Kind) override;
+  void OpenUrl(const std::string& Address) override { openedUrls_.push_back(Address); }
 
   // The live windows, in order of creation.
   const std::vector<HeadlessWindow*>& Windows() const { return windows_; }
   HeadlessWindow* LastWindow() const { return windows_.empty() ? nullptr : windows_.back(); }
+  // The addresses opened so far.
+  const std::vector<std::string>& OpenedUrls() const { return openedUrls_; }
   // The message boxes shown so far.
   const std::vector<Box>& Boxes() const { return boxes_; }
   // Runs while a message box is "open" (after it is recorded, before MessageBox returns).
@@ -121,6 +124,7 @@ class HeadlessHost final : public IFormHost {
   friend class HeadlessWindow;
   std::vector<HeadlessWindow*> windows_;
   std::vector<Box> boxes_;
+  std::vector<std::string> openedUrls_;
 };
 
 }  // namespace sib

@@ -1,7 +1,5 @@
 #include "platform/ui/hint_window.h"
 
-#include <cmath>
-
 #include "platform/ui/form.h"
 
 namespace sib {
@@ -17,12 +15,9 @@ THintWindow::THintWindow(TControl& Owner) : owner_(Owner) { Font.SetColor(clInfo
 THintWindow::~THintWindow() = default;
 
 TRect THintWindow::CalcHintRect(const std::string& Text) const {
-  std::uint32_t pixel = 0;
-  gfx::Graphics measure(&pixel, 1, 1, 4);
-  const gfx::TextMetrics m =
-      measure.MeasureString(Text, ToGfxFont(Font), gfx::PointF{0, 0}, gfx::StringFormat::GenericTypographic());
-  const int width = static_cast<int>(std::ceil(m.Box.Width)) + 2 * kMarginX + 2;
-  const int height = static_cast<int>(std::ceil(m.Box.Height)) + 2 * kMarginY + 2;
+  const TPoint text = MeasureText(Text, Font);
+  const int width = text.X + 2 * kMarginX + 2;
+  const int height = text.Y + 2 * kMarginY + 2;
   return TRect::FromSize(0, 0, width, height);
 }
 

@@ -98,8 +98,9 @@ class TProbe : public TCustomControl {
 
  protected:
   void Paint(TCanvas& Canvas) override {
-    Canvas.FillRect(ClientRect(), Color());
-    if (holeSize > 0) Canvas.FillRect(TRect::FromSize(0, 0, holeSize, holeSize), clNone);
+    // Leaves the hole's pixels untouched: what lies under them shows.
+    Canvas.FillRect({holeSize, 0, Width(), Height()}, Color());
+    Canvas.FillRect({0, holeSize, holeSize, Height()}, Color());
   }
 
  private:
