@@ -90,6 +90,7 @@ class Decoding {
       const bool sniffed = FormatOf(loader.get()) != ImageFormat::Unknown;
       ThrowDecodeError(held.get(), sniffed ? "The image is corrupt or truncated" : "The data is not an image of a known format");
     }
+    if (info_.Width <= 0 || info_.Height <= 0) throw EImageError("The image is corrupt or truncated: it has no pixels");
     if (tooLarge_) throw EImageError(kImageAllocationError);
     info_.Format = format_;
     if (info_.Format == ImageFormat::Unknown) throw EImageError("The data is an image of a format that is not supported");
@@ -235,6 +236,11 @@ ImageInfo Image::Probe(std::span<const std::uint8_t> bytes) {
 Image Image::FromBytes(std::span<const std::uint8_t> bytes) {
   Decoding decoding(bytes, Decoding::Mode::Decode);
   return Image(BitmapFromPixbuf(decoding.Pixbuf()), decoding.Info().Format);
+}
+
+Image Image::FromBitmap(Bitmap bitmap) {
+  if (!bitmap.Ok()) throw EImageError("An image needs a bitmap of at least one pixel");
+  return Image(std::move(bitmap), ImageFormat::Unknown);
 }
 
 Image Image::FromStream(std::istream& stream) { return FromBytes(ReadStreamBytes(stream)); }

@@ -68,6 +68,9 @@ class Image {
   // Decodes the first picture of the file. Raises EImageError.
   static Image FromBytes(std::span<const std::uint8_t> bytes);
   static Image FromStream(std::istream& stream);
+  // An image of a bitmap's pixels, e.g. of what a Graphics drew, to save it. Raises EImageError
+  // for a bitmap that is not Ok.
+  static Image FromBitmap(Bitmap bitmap);
 
   int Width() const { return bitmap_.Width(); }
   int Height() const { return bitmap_.Height(); }

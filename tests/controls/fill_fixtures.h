@@ -1,9 +1,10 @@
-// Shared by the fill tests: an image surface to paint a fill on, pixel checks with a tolerance, and
-// small pictures made in memory.
+// Shared by the fill tests: the drawing tests' canvas and pixel checks, colours of TColors, small
+// pictures made in memory and a counter of OnChange calls.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,33 +12,27 @@
 #include "controls/gdip_fill.h"
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/image.h"
+#include "tests/platform/graphics/pixels.h"
 
 namespace sib::test {
 
-// A transparent bitmap with an anti-aliasing surface on it, as the controls paint.
-struct Canvas {
-  gfx::Bitmap bitmap;
-  gfx::Graphics g;
-
-  Canvas(int width, int height) : bitmap(width, height), g(bitmap) { g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias); }
-  gfx::Color At(int x, int y) const { return bitmap.GetPixel(x, y); }
-};
-
-inline std::string Describe(gfx::Color c) {
-  return "ARGB(" + std::to_string(c.A) + ", " + std::to_string(c.R) + ", " + std::to_string(c.G) + ", " +
-         std::to_string(c.B) + ")";
-}
-
-inline ::testing::AssertionResult Near(gfx::Color actual, gfx::Color expected, int tolerance = 2) {
-  const auto off = [&](int a, int b) { return a - b > tolerance || b - a > tolerance; };
-  if (off(actual.A, expected.A) || off(actual.R, expected.R) || off(actual.G, expected.G) || off(actual.B, expected.B))
-    return ::testing::AssertionFailure() << Describe(actual) << " is not within " << tolerance << " of "
-                                         << Describe(expected);
-  return ::testing::AssertionSuccess();
-}
+using gfx::test::Canvas;
+using gfx::test::Near;
 
 // The opaque colour of a TColor.
 inline gfx::Color Opaque(TColor c) { return gfx::Color::Rgb(RedOf(c), GreenOf(c), BlueOf(c)); }
+
+// The straight colour a vertical gradient from `top` to `bottom` over R (grown by 1 pixel, in linear
+// light at gamma 2.2) has at the centre of pixel row y.
+inline gfx::Color VerticalAt(TColor top, TColor bottom, TGPRectF R, int y, std::uint8_t a1 = 255, std::uint8_t a2 = 255) {
+  const double t = (y - (R.Y - 1)) / (R.Height + 2);
+  const auto mix = [t](std::uint8_t c1, std::uint8_t c2) {
+    const double l = std::pow(c1 / 255.0, 2.2) + (std::pow(c2 / 255.0, 2.2) - std::pow(c1 / 255.0, 2.2)) * t;
+    return static_cast<std::uint8_t>(std::lround(std::pow(l, 1 / 2.2) * 255));
+  };
+  return gfx::Color::Argb(static_cast<std::uint8_t>(std::lround(a1 + (a2 - a1) * t)), mix(RedOf(top), RedOf(bottom)),
+                          mix(GreenOf(top), GreenOf(bottom)), mix(BlueOf(top), BlueOf(bottom)));
+}
 
 // The bytes of a PNG of one colour.
 inline std::vector<std::uint8_t> PngOf(int width, int height, gfx::Color color) {
