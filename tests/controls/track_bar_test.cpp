@@ -2,7 +2,6 @@
 // through a form, the setters' rules, snapping with halves to even, the glint's timer, the position
 // tooltip and the painted pixels of the window's level bar.
 #include <cmath>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -581,6 +580,141 @@ TEST_F(TrackBarTest, TheWindowsBarIsRenderedForAPersonToLookAt) {
   values->SetBounds(0, 0, 358, 60);
   values->SetPosition(40);
   SavePng(Painted(*values).canvas.bitmap, "track_bar_new_with_values.png");
+}
+
+}  // namespace
+}  // namespace sib::test
+
+namespace sib::test {
+namespace {
+
+class TLevelForm : public TForm {
+  SIB_CLASS(TLevelForm, TForm)
+ public:
+  using TForm::TForm;
+  TAdvSmoothTrackBar* tbVol = nullptr;
+  TAdvSmoothLedLabel* ledVol = nullptr;
+  std::vector<double> changing;
+
+  static TFieldList PublishedFields() {
+    return {field("tbVol", &TLevelForm::tbVol), field("ledVol", &TLevelForm::ledVol)};
+  }
+  static TMethodList PublishedMethods() {
+    return {method("tbVolPositionChanging", &TLevelForm::tbVolPositionChanging)};
+  }
+  void tbVolPositionChanging(TObject* /*Sender*/, double Position) {
+    changing.push_back(Position);
+    ledVol->Caption()->SetValue(Position);
+  }
+};
+
+constexpr const char* kLevelDescription = R"(object Form1: TLevelForm
+  ClientHeight = 413
+  ClientWidth = 471
+  Color = clSilver
+  object ledVol: TAdvSmoothLedLabel
+    Left = 182
+    Top = 198
+    Width = 107
+    Height = 36
+    Fill.Color = clBlack
+    Fill.ColorTo = clBlack
+    Fill.ColorMirror = clNone
+    Fill.ColorMirrorTo = clNone
+    Fill.BorderColor = clGray
+    Fill.BorderWidth = 2
+    Fill.Rounding = 0
+    Fill.ShadowOffset = 0
+    Caption.Value = 50.000000000000000000
+    Caption.ColorStart = clRed
+    Caption.ColorOff = clBlack
+    Caption.Format = '000'
+    Caption.TimeFormat = 'hh:nn:ss'
+    Caption.TimeValue = 40542.275322303240000000
+    Version = '1.1.0.2'
+  end
+  object tbVol: TAdvSmoothTrackBar
+    Left = 56
+    Top = 244
+    Width = 358
+    Height = 29
+    Direction = dHorizontal
+    Fill.Color = clBlack
+    Fill.ColorTo = clBlack
+    Fill.ColorMirror = clNone
+    Fill.ColorMirrorTo = clNone
+    Fill.BorderColor = clBlack
+    Fill.Rounding = 0
+    Fill.ShadowOffset = 0
+    ProgressFill.Color = 4313338
+    ProgressFill.ColorTo = 13209
+    ProgressFill.ColorMirror = clNone
+    ProgressFill.ColorMirrorTo = clNone
+    ProgressFill.GradientType = gtHorizontal
+    ProgressFill.GradientMirrorType = gtVertical
+    ProgressFill.BorderColor = clBlack
+    ProgressFill.Rounding = 0
+    ProgressFill.ShadowOffset = 0
+    ThumbFill.Color = clGray
+    ThumbFill.ColorTo = clBlack
+    ThumbFill.ColorMirror = clNone
+    ThumbFill.ColorMirrorTo = clNone
+    ThumbFill.GradientType = gtForwardDiagonal
+    ThumbFill.BorderColor = clGray
+    ThumbFill.Rounding = 10
+    ThumbFill.ShadowOffset = 0
+    ThumbSize = 44
+    Font.Charset = DEFAULT_CHARSET
+    Font.Color = clWindowText
+    Font.Height = -11
+    Font.Name = 'Tahoma'
+    Font.Style = []
+    ProgressFont.Charset = DEFAULT_CHARSET
+    ProgressFont.Color = clWindowText
+    ProgressFont.Height = -11
+    ProgressFont.Name = 'Tahoma'
+    ProgressFont.Style = []
+    Maximum = 100.000000000000000000
+    Step = 1.000000000000000000
+    Position = 50.000000000000000000
+    PositionToolTipFormat = '%.2f'
+    ValueFormat = '%g db'
+    ShowValues = False
+    SnapToTickMarks = False
+    SnapMargin = 10.000000000000000000
+    Version = '1.2.2.0'
+    TabOrder = 2
+    OnPositionChanging = tbVolPositionChanging
+  end
+end
+)";
+
+class LevelFormTest : public FormsTest {
+ protected:
+  void SetUp() override { RegisterClasses<TLevelForm, TAdvSmoothTrackBar, TAdvSmoothLedLabel>(); }
+};
+
+TEST_F(LevelFormTest, TheStoredBarAndReadoutLoadAsTheWindowHasThem) {
+  TLevelForm* form = app.CreateForm<TLevelForm>(kLevelDescription);
+  ASSERT_TRUE(form->tbVol && form->ledVol);
+  TAdvSmoothTrackBar& tb = *form->tbVol;
+  EXPECT_EQ(tb.Direction(), dHorizontal);
+  EXPECT_EQ(tb.Position(), 50);
+  EXPECT_EQ(tb.InsideRect(), (TRect{1, 1, 356, 27}));
+  ExpectRect(tb.GetSliderRect(), 157, 8, 44, 13);
+  EXPECT_TRUE(tb.Glowing()) << "the stored position goes through the setter: the glint runs once";
+  EXPECT_EQ(tb.ThumbFill()->Rounding(), 10);
+  EXPECT_EQ(form->ledVol->Caption()->Format(), "000");
+  EXPECT_EQ(form->ledVol->Caption()->ColorOff(), clBlack);
+  EXPECT_DOUBLE_EQ(form->ledVol->Caption()->TimeValue(), 40542.27532230324);
+
+  // The window's binding: a drag mirrors the value on the readout.
+  form->Show();
+  form->Events().HostMouseDown(mbLeft, {ssLeft}, {56 + 179, 244 + 14});
+  form->Events().HostMouseMove({ssLeft}, {56 + 100, 244 + 14});
+  form->Events().HostMouseUp(mbLeft, {}, {56 + 100, 244 + 14});
+  EXPECT_EQ(form->changing, (std::vector<double>{25}));
+  EXPECT_EQ(form->ledVol->Caption()->Value(), 25);
 }
 
 }  // namespace
