@@ -1,10 +1,8 @@
 #include "audio/audio_out.h"
 
 #include <algorithm>
-#include <cctype>
-#include <map>
+#include <functional>
 
-#include "platform/components/filer.h"
 #include "platform/core/errors.h"
 #include "platform/core/format.h"
 
@@ -14,13 +12,6 @@ namespace {
 
 constexpr TGUID kSubFormatFloat = "{00000003-0000-0010-8000-00AA00389B71}"_guid;
 constexpr std::uint16_t kFormatTagFloat = 3;
-
-std::string upperCase(std::string AText) {
-  std::transform(AText.begin(), AText.end(), AText.begin(), [](unsigned char c) { return std::toupper(c); });
-  return AText;
-}
-
-bool isDefaultName(const std::string& AName) { return upperCase(AName) == "DEFAULT"; }
 
 WaveOutFormat deviceFormatOf(const TALWaveFormatExtensible& AFormat) {
   WaveOutFormat format;
@@ -46,177 +37,12 @@ WaveOutFormat probeFormat() {
 
 }  // namespace
 
-// ---- TALWaveThread ----------------------------------------------------------------------------------
-
-TALWaveThread::TALWaveThread(TComponent* AOwner, TALWaveProcessMessage AOnProcess)
-    : TLPThread(ComponentName(AOwner) + ".TALWaveThread"), FOnProcess(std::move(AOnProcess)) {}
-
-TALWaveThread::~TALWaveThread() { Stop(); }
-
-void TALWaveThread::Append(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* AWaveHdr) {
-  std::lock_guard guard(FSection);
-  if (FStopping) return;
-  FItems.push_back({hwo, uMsg, AWaveHdr});
-  FSemaphore.notify_one();
-}
-
-void TALWaveThread::DiscardPending() {
-  std::lock_guard guard(FSection);
-  FItems.clear();
-  FIdle.notify_all();
-}
-
-void TALWaveThread::Stop() {
-  {
-    std::lock_guard guard(FSection);
-    FStopping = true;
-    Terminate();
-    FSemaphore.notify_all();
-  }
-  WaitFor();
-}
-
-void TALWaveThread::WaitUntilIdle() {
-  std::unique_lock guard(FSection);
-  FIdle.wait(guard, [this] { return FStopping || (FItems.empty() && !FBusy); });
-}
-
-void TALWaveThread::Execute() {
-  AnnounceThreadName();
-  std::unique_lock guard(FSection);
-  while (true) {
-    FSemaphore.wait(guard, [this] { return FStopping || !FItems.empty(); });
-    if (FStopping) break;
-    const TALWaveItemNode node = FItems.front();
-    FItems.pop_front();
-    FBusy = true;
-    guard.unlock();
-    FOnProcess(node.uMsg, node.hwo, node.AWaveHdr);
-    guard.lock();
-    FBusy = false;
-    if (FItems.empty()) FIdle.notify_all();
-  }
-  FItems.clear();
-  FBusy = false;
-  FIdle.notify_all();
-}
-
-// ---- Device settings --------------------------------------------------------------------------------
-
-TALAudioOutDeviceItem::TALAudioOutDeviceItem(TCollection* Collection) : TLPCollectionItem(Collection) {}
-
-TALAudioOutDeviceItems::TALAudioOutDeviceItems(TALAudioOutDevice* AOwnerProperty)
-    : TLPCollection(AOwnerProperty, TALAudioOutDeviceItem::StaticClass()), FOwnerProperty(AOwnerProperty) {}
-
-TALAudioOutDeviceItem* TALAudioOutDeviceItems::Add() {
-  std::vector<std::string> devices;
-  FOwnerProperty->GetDeviceList(devices);
-  std::string name = "Default";
-  if (!devices.empty()) {
-    std::map<std::string, int> uses;
-    for (int i = 0; i < Count(); ++i) ++uses[Items(i)->DeviceName()];
-    name = *std::min_element(devices.begin(), devices.end(),
-                             [&uses](const std::string& a, const std::string& b) { return uses[a] < uses[b]; });
-  }
-  auto* item = static_cast<TALAudioOutDeviceItem*>(TCollection::Add());
-  item->SetDeviceName(name);
-  return item;
-}
-
-TALAudioOutDevice::TALAudioOutDevice(TALAudioOut* AOwner)
-    : TLPPersistent(AOwner),
-      FAlternativeDevices(std::make_unique<TALAudioOutDeviceItems>(this)),
-      FOwner(AOwner) {}
-
-TALAudioOutDevice::~TALAudioOutDevice() = default;
-
-void TALAudioOutDevice::GetDeviceList(std::vector<std::string>& Values) {
-  const std::uint32_t count = waveOutGetNumDevs();
-  for (std::uint32_t id = 0; id < count; ++id) {
-    WaveOutCaps caps;
-    if (const MMResult result = waveOutGetDevCaps(id, caps); result != kMMNoError) {
-      if (FOwner) FOwner->Warning("Can't get device capabilities.", result);
-      return;
-    }
-    Values.push_back(caps.productName);
-  }
-}
-
-int TALAudioOutDevice::LookUp(const std::string& AName) {
-  const std::uint32_t count = waveOutGetNumDevs();
-  for (std::uint32_t id = 0; id < count; ++id) {
-    WaveOutCaps caps;
-    if (const MMResult result = waveOutGetDevCaps(id, caps); result != kMMNoError) {
-      if (FOwner) FOwner->Warning("Can't get device capabilities.", result);
-      return 0;
-    }
-    if (caps.productName == AName.substr(0, kMaxProductNameLength)) return static_cast<int>(id);
-  }
-  return kWaveMapper;
-}
-
-int TALAudioOutDevice::GetDeviceID() {
-  const std::string name = DeviceName();
-  if (isDefaultName(name)) return kWaveMapper;
-  if (const int id = LookUp(name); id != kWaveMapper) return id;
-  for (int i = 0; i < FAlternativeDevices->Count(); ++i) {
-    const std::string alternative = FAlternativeDevices->Items(i)->DeviceName();
-    if (isDefaultName(alternative)) return kWaveMapper;
-    if (const int id = LookUp(alternative); id != kWaveMapper) return id;
-  }
-  return kWaveMapper;
-}
-
-// ---- TALBasicAudioOut -------------------------------------------------------------------------------
-
-TALBasicAudioOut::TALBasicAudioOut(TComponent* AOwner)
-    : TLPComponent(AOwner), FMasterPumping(std::make_unique<TLPMasterPumping>(this)) {
-  FInputPin = makePin<TALOWAudioSinkPin>(
-      this, FLock.get(), [this](TOWBasicPin* Sender, const TGUID* ID, IOWNotifyOperation* Op, TOWNotifyState State) {
-        return InputNotify(Sender, ID, Op, State);
-      });
-  FEnablePin = makePin<TOWBoolStatePin>(this, FLock.get(),
-                                        TOWBoolChangeEvent([this](TOWPin*, bool AValue) { SetEnabled(AValue); }));
-  FClockOutputPin = makePin<TOWClockSourcePin>(this, FLock.get());
-}
-
-TALBasicAudioOut::~TALBasicAudioOut() = default;
-
-void TALBasicAudioOut::SetEnabled(bool Value) {
-  FLock->Setter(FEnabled, Value, TLPPropUpdateFunc(this, &TALBasicAudioOut::EnabledChanged));
-}
-
-void TALBasicAudioOut::SetWaveFormat(const TALWaveFormatExtensible* AFormat) {
-  if (AFormat) FWaveFormat = *AFormat;
-  else FWaveFormat.reset();
-}
-
-void TALBasicAudioOut::DefineProperties(TFiler& Filer) {
-  TLPComponent::DefineProperties(Filer);
-  Filer.DefineProperty(
-      "PumpPriority", [this](TReader& Reader) { FMasterPumping->SetPriority(Reader.ReadInteger()); }, {}, false);
-  Filer.DefineProperty(
-      "EnableMasterPumping", [this](TReader& Reader) { FMasterPumping->SetEnabled(Reader.ReadBoolean()); }, {}, false);
-  Filer.DefineProperty("PreFillEnabled", [](TReader& Reader) { Reader.ReadBoolean(); }, {}, false);
-}
-
-void TALBasicAudioOut::BeforeDestruction() {
-  {
-    LockSection stop = FLock->StopLock();
-    FInputPin.reset();
-    FEnablePin.reset();
-    FClockOutputPin.reset();
-  }
-  TLPComponent::BeforeDestruction();
-}
-
-// ---- TALAudioOut ------------------------------------------------------------------------------------
 
 TALAudioOut::TALAudioOut(TComponent* AOwner)
     : TALBasicAudioOut(AOwner),
       FParams(makeRef<TALAudioParams>()),
       FDevice(std::make_unique<TALAudioOutDevice>(this)),
-      FBufferQueue(std::make_unique<TSLOperationList>(RefPtr<IOWLock>(FLock.get()))) {
+      FBufferQueue(RefPtr<IOWLock>(FLock.get())) {
   if (!ComponentState().Contains(csDesigning)) {
     FNotifyThread = TSLNotifyThread::Create(this, TSLNotifyThreadEvent([](TSLNotifyThread*) {}));
     FProcessNotify = std::make_unique<TSLMainThreadNotify>(TNotifyEvent([this](TObject*) { ProcessQueue(false); }));
@@ -261,20 +87,6 @@ void TALAudioOut::Warning(const std::string& AText, MMResult ACode) {
   if (FOnWarning) FOnWarning(this, AText, static_cast<std::int32_t>(ACode));
 }
 
-void TALAudioOut::PushOperation(IOWNotifyOperation* Operation) {
-  if (auto* supplied = operationAs<TOWSuppliedBufferOperation>(Operation); supplied && supplied->Buffer)
-    if (auto buffer = queryInterface<IALAudioBuffer>(supplied->Buffer.get())) FQueuedBufferFrames += buffer->GetSize();
-  FBufferQueue->Push(OperationRef(Operation));
-}
-
-OperationRef TALAudioOut::PopOperation() {
-  OperationRef operation = FBufferQueue->Pop();
-  if (auto* supplied = operationAs<TOWSuppliedBufferOperation>(operation.get()); supplied && supplied->Buffer)
-    if (auto buffer = queryInterface<IALAudioBuffer>(supplied->Buffer.get()))
-      FQueuedBufferFrames -= std::min<std::uint64_t>(FQueuedBufferFrames, buffer->GetSize());
-  return operation;
-}
-
 void TALAudioOut::Flush() {
   LockSection write = FLock->WriteLock();
   if (!write) return;
@@ -282,13 +94,10 @@ void TALAudioOut::Flush() {
 }
 
 void TALAudioOut::DoFlush() {
-  while (FBufferQueue->ItemsCount() > 0) PopOperation();
-  FStopping = 0;
+  FBufferQueue.Clear();
   TALParamsSection params(*FParams);
   if (!FParams->GetIsOpen()) return;
-  FStartResumed = false;
-  FPaused = true;
-  FStartInterval = 0;
+  FState.On(TALOutEvent::Restart);
   params.Leave();  // the reset hands every buffer back to the device thread, which needs the lock
   waveOutReset(HOut);
   waveOutPause(HOut);
@@ -307,73 +116,52 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
     if (FEnabled && FMasterPumping->Enabled()) ProcessPumpRequest(request);
     return {};
   } else if (FEnabled) {
-    if (operationIs<TOWStopOperation>(Operation)) {
-      ++FStopping;
-      if (!FStartResumed && FPaused) {
-        Resume();
-        FStartResumed = true;
-      }
-    } else if (operationIs<TOWStartWaveOperation>(Operation)) {
-      ++FStopping;
+    // A stop ends the prefill: the device starts, so that what is queued plays out.
+    if (operationIs<TOWStopOperation>(Operation) && FState.Phase() == TALOutPhase::Prefill) {
+      Resume();
+      FState.On(TALOutEvent::PrefillOver);
     }
-    PushOperation(Operation);
+    FBufferQueue.Push(OperationRef(Operation));
   } else {
-    // FStopped follows the stream even while nothing is queued: a start-wave that arrives once the
+    // Stopped follows the stream even while nothing is queued: a start-wave that arrives once the
     // output is enabled again must wait only for a stop of a stream that is still running, never
     // for one that has come and gone (it would hold the queue, and the sound, for good).
     if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) {
       SetWaveFormat(&start->WaveFormat);
-      FStopped = false;
+      FState.SetStopped(false);
     } else if (operationIs<TOWStopOperation>(Operation)) {
       SetWaveFormat(nullptr);
-      FStopped = true;
+      FState.SetStopped(true);
     }
   }
-  if (!FResumed || !FStartResumed) ProcessQueue(false);
-  {
-    TALParamsSection params(*FParams);
-    if (FStopping <= 0 && FParams->GetList().size() > 1) return {};
-  }
-  ProcessQueue(false);
+  if (TakesQueueAtOnce()) ProcessQueue(false);
   return {};
+}
+
+// Until the device has been started after its prefill, while a start-wave or a stop waits, and while
+// the device holds at most one buffer. Otherwise the queue waits for the next device completion, which
+// keeps about two buffers in the device.
+bool TALAudioOut::TakesQueueAtOnce() {
+  if (!FState.StartedAfterPrefill() || FBufferQueue.StartsAndStops() > 0) return true;
+  TALParamsSection params(*FParams);
+  return FParams->GetList().size() <= 1;
 }
 
 void TALAudioOut::ProcessQueue(bool FromDevice) {
   LockSection write = FLock->WriteLock();
   if (!write) return;
-  while (OperationRef operation = PopOperation()) {
-    if (!ProcessOperation(operation, FromDevice)) {
-      FBufferQueue->PushBack(operation);
-      if (auto* supplied = operationAs<TOWSuppliedBufferOperation>(operation.get()); supplied && supplied->Buffer)
-        if (auto buffer = queryInterface<IALAudioBuffer>(supplied->Buffer.get()))
-          FQueuedBufferFrames += buffer->GetSize();
+  while (OperationRef operation = FBufferQueue.Pop()) {
+    if (!ProcessOperation(operation.get(), FromDevice)) {
+      FBufferQueue.PutBack(std::move(operation));
       break;
     }
   }
   if (FromDevice) SteerRate();
 }
 
-bool TALAudioOut::ProcessOperation(const OperationRef& Operation, bool FromDevice) {
-  IOWNotifyOperation* op = Operation.get();
-  if (auto* start = operationAs<TOWStartWaveOperation>(op)) {
-    --FStopping;
-    FStartResumed = false;
-    FStartInterval = 0;
-    FPaused = true;
-    bool open;
-    {
-      TALParamsSection params(*FParams);
-      open = FParams->GetIsOpen();
-    }
-    if (open && (!FStopped || FromDevice)) {
-      ++FStopping;  // still pending
-      if (FStopped && FromDevice && FProcessNotify) FProcessNotify->Notify();
-      return false;
-    }
-    FResumed = false;
-    OpenDevice(start->WaveFormat);
-    FStopped = false;
-  } else if (operationIs<TOWStartPumpOperation>(op)) {
+bool TALAudioOut::ProcessOperation(IOWNotifyOperation* Operation, bool FromDevice) {
+  if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) return TakeStartWave(*start, FromDevice);
+  if (operationIs<TOWStartPumpOperation>(Operation)) {
     bool isPump;
     {
       TALParamsSection params(*FParams);
@@ -383,17 +171,34 @@ bool TALAudioOut::ProcessOperation(const OperationRef& Operation, bool FromDevic
       MasterPump();
       if (FPrefillInterval != 0) MasterPump();
     }
-  } else if (operationIs<TOWStopOperation>(op)) {
-    --FStopping;
-    FStopped = true;
-    if (!operationIs<TOWEndStopOperation>(op) && FNotifyThread) FNotifyThread->Notify();
-  } else if (operationIs<TOWSLPauseOperation>(op)) {
+  } else if (operationIs<TOWStopOperation>(Operation)) {
+    FState.SetStopped(true);
+    if (!operationIs<TOWEndStopOperation>(Operation) && FNotifyThread) FNotifyThread->Notify();
+  } else if (operationIs<TOWSLPauseOperation>(Operation)) {
     Pause();
-  } else if (auto* supplied = operationAs<TOWSuppliedBufferOperation>(op)) {
-    { TALParamsSection params(*FParams); }
+  } else if (auto* supplied = operationAs<TOWSuppliedBufferOperation>(Operation)) {
     if (supplied->Buffer) PlayBuffer(TALAudioBuffer::CreateUniversal(supplied->Buffer.get()));
-    if (FMasterPumping->Enabled() && !FStartResumed) MasterPump();
+    if (FMasterPumping->Enabled() && FState.Prefilling()) MasterPump();
   }
+  return true;
+}
+
+// A new format waits at the head of the queue until the running stream has stopped. The device thread
+// never closes the device itself, since closing waits for that thread to end: it leaves the start-wave
+// to the main thread.
+bool TALAudioOut::TakeStartWave(const TOWStartWaveOperation& AStart, bool FromDevice) {
+  FState.On(TALOutEvent::Restart);
+  bool open;
+  {
+    TALParamsSection params(*FParams);
+    open = FParams->GetIsOpen();
+  }
+  if (open && (!FState.Stopped() || FromDevice)) {
+    if (FState.Stopped() && FromDevice && FProcessNotify) FProcessNotify->Notify();
+    return false;
+  }
+  OpenDevice(AStart.WaveFormat);
+  FState.SetStopped(false);
   return true;
 }
 
@@ -516,28 +321,27 @@ void TALAudioOut::PlayBuffer(const RefPtr<TALAudioBuffer>& ABuffer) {
     waveOutUnprepareHeader(HOut, &item->WaveHdr);
     std::erase_if(list, [item](const auto& entry) { return entry.get() == item; });
   }
-  if (!FStartResumed) {
+  if (FState.Prefilling()) {
     const std::uint32_t rate = ABuffer->GetSampleRate();
-    if (rate != 0) FStartInterval += static_cast<std::uint32_t>(ABuffer->GetSize() * 1000u) / rate;
-    if (FStartInterval > static_cast<std::int64_t>(FPrefillInterval)) {
-      if (FPaused) Resume();
-      FStartResumed = true;
+    const std::uint32_t milliseconds = rate != 0 ? static_cast<std::uint32_t>(ABuffer->GetSize() * 1000u) / rate : 0;
+    if (FState.AddPrefill(milliseconds, FPrefillInterval)) {
+      if (FState.DevicePaused()) Resume();
+      FState.On(TALOutEvent::PrefillOver);
     }
   }
 }
 
 void TALAudioOut::Pause() {
-  FPaused = true;
+  FState.On(TALOutEvent::Pause);
   waveOutPause(HOut);
 }
 
 void TALAudioOut::Resume() {
-  if (!FEnabled || !FPaused) return;
+  if (!FEnabled || !FState.DevicePaused()) return;
   // Without a device (none opened yet, or its open failed) there is nothing to restart and no reason
   // to raise: a stop arriving before any start-wave must not fail.
   if (HOut == 0) return;
-  FResumed = true;
-  FPaused = false;
+  FState.On(TALOutEvent::Resume);
   const MMResult result = waveOutRestart(HOut);
   const auto replayMissedPumps = [this] {
     while (FMissedPumps > 0) {
@@ -558,14 +362,11 @@ void TALAudioOut::Resume() {
 
 void TALAudioOut::EnabledChanged() {
   if (!FEnabled) return;
-  FStartResumed = false;
-  FStartInterval = 0;
-  FPaused = true;
+  FState.On(TALOutEvent::Restart);
   if (!FWaveFormat) {
     Pause();
     return;
   }
-  FResumed = false;
   const TALWaveFormatExtensible format = *FWaveFormat;
   // Reopening in the stored format starts no stream: whether that stream has stopped stays as it was.
   OpenDevice(format);
@@ -593,7 +394,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   if (ticks) {
     {
       LockSection write = FLock->WriteLock();
-      if (write && FPaused) ++FMissedPumps;
+      if (write && FState.DevicePaused()) ++FMissedPumps;
     }
     if (FClockOutputPin) FClockOutputPin->Clock();
     if (isPump) MasterPump();
@@ -605,7 +406,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
     waveOutUnprepareHeader(hwo, AWaveHdr);
     auto* item = static_cast<TALWaveBuffer*>(AWaveHdr->user);
     std::erase_if(FParams->GetList(), [item](const auto& entry) { return entry.get() == item; });
-    drained = FStopped && FParams->GetList().empty();
+    drained = FState.Stopped() && FParams->GetList().empty();
   }
   if (drained && FNotifyThread) FNotifyThread->Notify();
   ProcessQueue(true);
@@ -622,7 +423,7 @@ void TALAudioOut::DeviceLost() {
 
 void TALAudioOut::SteerRate() {
   TALParamsSection params(*FParams);
-  if (!FParams->GetIsOpen() || HOut == 0 || FSampleRate == 0 || FPaused) return;
+  if (!FParams->GetIsOpen() || HOut == 0 || FSampleRate == 0 || FState.DevicePaused()) return;
   // Pumping, the device's clock paces the source itself: there is no second clock to follow, and the
   // samples go to the device untouched.
   if (FParams->GetIsPump()) {
@@ -631,7 +432,7 @@ void TALAudioOut::SteerRate() {
   }
   WaveOutStatus status;
   if (waveOutGetStatus(HOut, status) != kMMNoError || status.deviceLost) return;
-  const double depthMs = static_cast<double>(status.queuedFrames + FQueuedBufferFrames) * 1000.0 / FSampleRate;
+  const double depthMs = static_cast<double>(status.queuedFrames + FBufferQueue.Frames()) * 1000.0 / FSampleRate;
   // The depth saw-tooths by a block as blocks arrive and periods leave; about a second of averaging
   // leaves the drift, which is what the rate has to follow.
   constexpr double kSmoothing = 0.02;
@@ -652,8 +453,8 @@ std::uint64_t TALAudioOut::QueuedFrames() {
   LockSection write = FLock->WriteLock();
   TALParamsSection params(*FParams);
   WaveOutStatus status;
-  if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError) return FQueuedBufferFrames;
-  return status.queuedFrames + FQueuedBufferFrames;
+  if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError) return FBufferQueue.Frames();
+  return status.queuedFrames + FBufferQueue.Frames();
 }
 
 bool TALAudioOut::GetDeviceStatus(WaveOutStatus& AStatus) {

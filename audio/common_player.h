@@ -16,7 +16,7 @@
 
 #include "audio/audio_buffer.h"
 #include "audio/audio_pins.h"
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "framework/value_pins.h"
 #include "signal/clock_gen.h"
 #include "signal/main_thread_notify.h"

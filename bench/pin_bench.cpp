@@ -9,7 +9,7 @@
 #include <new>
 #include <vector>
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "framework/pin.h"
 #include "framework/value_pins.h"
 

@@ -3,7 +3,7 @@
 // floating-point properties (not dates or times) that are 0, as (name value) pairs, and restores them.
 #include <vector>
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "platform/components/filer.h"
 
 namespace sib {

@@ -1,8 +1,11 @@
 // TOWBasicSinkPin and TOWSinkPin: connecting to a source, the upstream type, and delivery upstream.
+#include "framework/sink_pin.h"
+
 #include <algorithm>
 
-#include "framework/pin.h"
+#include "framework/format_converter.h"
 #include "framework/pin_persistence.h"
+#include "framework/pin_registry.h"
 #include "framework/state_pin.h"
 
 namespace sib {

@@ -1,8 +1,11 @@
 // TOWSourcePin: connection entries, the type search, delivery to the sinks and the new-link notification.
+#include "framework/source_pin.h"
+
 #include <algorithm>
 
-#include "framework/pin.h"
+#include "framework/format_converter.h"
 #include "framework/pin_persistence.h"
+#include "framework/pin_registry.h"
 #include "framework/state_pin.h"
 #include "platform/core/errors.h"
 
@@ -147,22 +150,6 @@ TOWConnectionType TOWSourcePin::FindConnectionType(TOWBasicPin* ASink, bool AUse
   }
   if (!ACreateNew) return result;
   return OWFindRegisteredConverter(offered, ASink);
-}
-
-TOWConnectionType OWFindRegisteredConverter(const TOWPinStreamType& AOffered, TOWBasicPin* ASink) {
-  const std::vector<TOWTypeConverterEntry> registered = OWFormatConverters();
-  for (auto entry = registered.rbegin(); entry != registered.rend(); ++entry) {
-    for (std::size_t i = AOffered.Count(); i-- > 0;) {
-      if (entry->InputID == AOffered.GetID(i) && ASink->SupportsType(entry->OutputID)) {
-        TOWConnectionType result;
-        result.ID = entry->InputID;
-        result.ConverterClass = entry->ConverterClass;
-        result.ConverterOutputID = entry->OutputID;
-        return result;
-      }
-    }
-  }
-  return {};
 }
 
 bool TOWSourcePin::CanSupply(TOWBasicPin* ASink, bool AUseConverters) {
@@ -595,5 +582,57 @@ bool TOWSourcePin::HasSinks() {
 }
 
 bool TOWSourcePin::HasLinkData() { return HasStateData() || HasSinks(); }
+
+// ---- Function sources -----------------------------------------------------------------------------
+
+void TOWSinkPinList::Add(TOWBasicSinkPin* APin) {
+  if (!APin) return;
+  {
+    LockSection write = FOwner->WriteLock();
+    if (std::find(FList.begin(), FList.end(), APin) != FList.end()) return;
+    FList.push_back(APin);
+  }
+  Added(APin);
+}
+
+void TOWSinkPinList::Remove(TOWBasicSinkPin* APin) {
+  {
+    LockSection write = FOwner->WriteLock();
+    auto found = std::find(FList.begin(), FList.end(), APin);
+    if (found == FList.end()) return;
+    FList.erase(found);
+  }
+  Removed(APin);
+}
+
+std::size_t TOWSinkPinList::Count() const {
+  LockSection read = FOwner->ReadLock();
+  return FList.size();
+}
+
+TOWBasicSinkPin* TOWSinkPinList::operator[](std::size_t Index) const {
+  LockSection read = FOwner->ReadLock();
+  return FList.at(Index);
+}
+
+bool TOWSinkPinList::Contains(const TOWBasicPin* APin) const {
+  LockSection read = FOwner->ReadLock();
+  return std::find(FList.begin(), FList.end(), APin) != FList.end();
+}
+
+std::vector<TOWBasicSinkPin*> TOWSinkPinList::Snapshot() const {
+  LockSection read = FOwner->ReadLock();
+  return FList;
+}
+
+void TOWFunctionSinkPinList::Added(TOWBasicSinkPin* APin) {
+  LockSection write = APin->WriteLock();
+  APin->FFunctionDependants.push_back(FOwner);
+}
+
+void TOWFunctionSinkPinList::Removed(TOWBasicSinkPin* APin) {
+  LockSection write = APin->WriteLock();
+  std::erase(APin->FFunctionDependants, FOwner);
+}
 
 }  // namespace sib

@@ -89,7 +89,7 @@ class TSLEndedClockGens {
 // ---- the generator ----
 
 TSLClockGen::TSLClockGen(TComponent* AOwner, std::int64_t AInterval, TSLClockGenEvent AEvent)
-    : TLPThread(ComponentName(AOwner) + ".TSLClockGen"), FEvent(std::move(AEvent)), FInterval(AInterval) {
+    : TLPThread(AOwner, "TSLClockGen", "clock"), FEvent(std::move(AEvent)), FInterval(AInterval) {
   gClockGenCount.fetch_add(1, std::memory_order_acq_rel);
 }
 

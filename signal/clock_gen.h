@@ -28,7 +28,7 @@
 
 #include "framework/lp_thread.h"
 #include "framework/sync.h"
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 
 namespace sib {
 

@@ -41,7 +41,7 @@ std::shared_ptr<TSLFilterThread> TSLFilterThread::CreateEx(TLPComponent* AOwner,
 }
 
 TSLFilterThread::TSLFilterThread(TLPComponent* AOwner, TSLThreading* AThreading, TSLFilterThreadNotify AOwnerNotify)
-    : TLPThread(ComponentName(AOwner) + ".TSLFilterThread"),
+    : TLPThread(AOwner, "TSLFilterThread", "filter"),
       FLock(AOwner->Lock()),
       FOwnerNotify(std::move(AOwnerNotify)),
       FOperationQueue(RefPtr<IOWLock>(FLock.get())),

@@ -17,7 +17,7 @@
 #include <memory>
 #include <thread>
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "framework/lp_thread.h"
 #include "framework/sync.h"
 #include "framework/value_pins.h"
@@ -69,8 +69,9 @@ using TSLFilterThreadNotify = std::function<void(TSLFilterThread* Sender, IOWNot
 
 class TSLFilterThread : public TLPThread {
  public:
-  // The way to make one: named "<owner name>.TSLFilterThread", started at once with AThreading's
-  // priority. The bound of the queue is AThreading's QueueSize at this moment (at least 1).
+  // The way to make one: named "<owner name>.TSLFilterThread" (shown as "<owner>.filter"), started at
+  // once with AThreading's priority. The bound of the queue is AThreading's QueueSize at this moment
+  // (at least 1).
   static std::shared_ptr<TSLFilterThread> CreateEx(TLPComponent* AOwner, TSLThreading* AThreading,
                                                    TSLFilterThreadNotify AOwnerNotify);
   TSLFilterThread(TLPComponent* AOwner, TSLThreading* AThreading, TSLFilterThreadNotify AOwnerNotify);

@@ -11,7 +11,7 @@ std::unique_ptr<TSLNotifyThread> TSLNotifyThread::Create(TComponent* AOwner, TSL
 }
 
 TSLNotifyThread::TSLNotifyThread(TComponent* AOwner, TSLNotifyThreadEvent AOnNotify)
-    : TLPThread(ComponentName(AOwner) + ".TSLNotifyThread"), FOnNotify(std::move(AOnNotify)) {}
+    : TLPThread(AOwner, "TSLNotifyThread", "notify"), FOnNotify(std::move(AOnNotify)) {}
 
 TSLNotifyThread::~TSLNotifyThread() { Terminate(); }
 

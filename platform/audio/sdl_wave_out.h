@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/audio/mm_result.h"
+#include "platform/core/mm_result.h"
 
 namespace sib {
 

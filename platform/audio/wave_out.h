@@ -18,7 +18,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/audio/mm_result.h"
+#include "platform/core/mm_result.h"
 
 namespace sib {
 
@@ -123,6 +123,9 @@ MMResult waveOutSetRateAdjust(WaveOutHandle handle, double ppm);
 
 // kWaveBadFormat unless the device layer can play the format.
 MMResult validateWaveOutFormat(const WaveOutFormat& format);
+
+// A short sentence describing the code; unknown codes get a generic text that shows the number.
+std::string waveOutErrorText(MMResult code);
 
 // The driver the functions above use: the one installed last by a live ScopedWaveOutDriver, or SDL2.
 WaveOutDriver& currentWaveOutDriver();

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/audio/mm_result.h"
+#include "platform/core/mm_result.h"
 #include "platform/audio/wave_out.h"
 
 namespace sib {

@@ -1,6 +1,6 @@
 #include "platform/audio/wave_out_stream.h"
 
-#include "platform/audio/run_thread.h"
+#include "platform/core/run_thread.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,5 @@
-// Loading and saving components through stored descriptions (description.h gives the text).
+// Loading and saving components through stored descriptions (description.h gives the text). TReader
+// is implemented in filer_reader.cpp, TWriter in filer_writer.cpp.
 //
 //   LoadDescription(text, *form);          // reads a description into an existing root
 //   auto form = CreateFromDescription(text);  // creates the root from its registered class first

@@ -205,12 +205,12 @@ TEST(Amplifier, ThreadedProducerWaitsOnceQueueSizeOperationsAreQueued) {
   std::atomic<int> maxQueued{0};
   std::atomic<bool> first{true};
   TOWEvent release(true, false);
+  TOWEvent queueFilled(true, false);
   chain.consumer->OnBuffer = [&](const Received&) {
     maxQueued = std::max(maxQueued.load(), static_cast<int>(worker->QueuedCount()));
     if (!first.exchange(false)) return;
     // The worker is held here with the first block: the producer fills the queue, then waits.
-    while (returned.load() < kQueueSize + 1 || worker->QueuedCount() < kQueueSize) std::this_thread::yield();
-    for (int i = 0; i < 10000; ++i) std::this_thread::yield();
+    EXPECT_TRUE(queueFilled.WaitFor(kInfinite));
     EXPECT_EQ(returned.load(), kQueueSize + 1);
     EXPECT_EQ(worker->QueuedCount(), kQueueSize);
     release.Signal();
@@ -218,7 +218,8 @@ TEST(Amplifier, ThreadedProducerWaitsOnceQueueSizeOperationsAreQueued) {
   std::thread producer([&] {
     for (int i = 0; i < kBlocks; ++i) {
       chain.Submit(stereo16({static_cast<std::int16_t>(i), 0}));
-      ++returned;
+      // The block the worker holds and a full queue behind it: the next submission has to wait.
+      if (++returned == kQueueSize + 1) queueFilled.Signal();
     }
   });
   producer.join();

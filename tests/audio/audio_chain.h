@@ -11,7 +11,7 @@
 
 #include "audio/audio_buffer.h"
 #include "audio/audio_pins.h"
-#include "framework/component.h"
+#include "framework/lp_component.h"
 
 namespace sib::test {
 

@@ -15,7 +15,7 @@
 #include <span>
 #include <thread>
 
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 #include "platform/ui/application.h"
 #include "tests/audio/audio_chain.h"
 #include "tests/audio/wave_fixtures.h"

@@ -1,7 +1,7 @@
 // "_Floats" through the description writer and reader, and the ready hook of loaded components.
 #include <gtest/gtest.h>
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "platform/components/filer.h"
 
 namespace sib {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "framework/pin.h"
 #include "framework/pin_persistence.h"
 #include "framework/value_pins.h"

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <memory>
 
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/core/numeric.h"
 #include "platform/media/wave_file.h"

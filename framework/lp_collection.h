@@ -4,7 +4,7 @@
 // owner's underlying lock, so that each runs its own PropertyChanged.
 #pragma once
 
-#include "framework/component.h"
+#include "framework/lp_component.h"
 #include "platform/components/collection.h"
 
 namespace sib {

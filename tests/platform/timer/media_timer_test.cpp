@@ -1,4 +1,4 @@
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 
 #include <gtest/gtest.h>
 

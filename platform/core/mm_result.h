@@ -1,9 +1,9 @@
 // Result codes of the audio device and media timer functions: 0 is success, anything else names the
 // failure. The numbers are stable because they reach the user inside error messages ("... - 32 - 20").
+// The sentences that describe them are the audio layer's (waveOutErrorText in platform/audio/wave_out.h).
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 namespace sib {
 
@@ -20,8 +20,5 @@ inline constexpr MMResult kMMInvalidParam = 11;    // a null pointer, a bad peri
 inline constexpr MMResult kWaveBadFormat = 32;     // the device cannot play this format
 inline constexpr MMResult kWaveStillPlaying = 33;  // buffers are still queued on the device
 inline constexpr MMResult kWaveUnprepared = 34;    // the header was not prepared
-
-// A short sentence describing the code; unknown codes get a generic text that shows the number.
-std::string waveOutErrorText(MMResult code);
 
 }  // namespace sib

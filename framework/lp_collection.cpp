@@ -1,4 +1,4 @@
-#include "framework/collection.h"
+#include "framework/lp_collection.h"
 
 namespace sib {
 

@@ -1,6 +1,7 @@
-// A named thread whose body is a function given at construction; the audio layer's delivery and
-// timer threads are plain loops of their owners. Joined on destruction: the body must return once
-// its owner has asked it to (the owner's own flag, set before the thread is destroyed).
+// A named thread whose body is a function given at construction, for threads that are plain loops of
+// their owners (the audio device's delivery thread, the media timer's thread). Joined on destruction:
+// the body must return once its owner has asked it to (the owner's own flag, set before the thread is
+// destroyed).
 #pragma once
 
 #include <functional>

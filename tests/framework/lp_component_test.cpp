@@ -1,10 +1,10 @@
-#include "framework/component.h"
+#include "framework/lp_component.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "framework/collection.h"
+#include "framework/lp_collection.h"
 
 namespace sib {
 namespace {

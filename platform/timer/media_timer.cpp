@@ -1,4 +1,4 @@
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 
 #include <algorithm>
 #include <chrono>
@@ -8,7 +8,7 @@
 #include <utility>
 #include <limits>
 
-#include "platform/audio/run_thread.h"
+#include "platform/core/run_thread.h"
 
 namespace sib {
 namespace {

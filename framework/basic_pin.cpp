@@ -1,59 +1,16 @@
-#include "framework/pin.h"
+#include "framework/basic_pin.h"
 
 #include <algorithm>
 #include <mutex>
+#include <string>
 
+#include "framework/format_converter.h"
 #include "framework/pin_persistence.h"
+#include "framework/pin_registry.h"
 #include "framework/state_pin.h"
 #include "platform/core/errors.h"
 
 namespace sib {
-
-// ---- Registry -------------------------------------------------------------------------------------
-
-std::recursive_mutex& TOWPinRegistry::Lock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
-std::vector<TOWBasicPin*>& TOWPinRegistry::Pins() {
-  static std::vector<TOWBasicPin*> pins;
-  return pins;
-}
-
-void TOWPinRegistry::Add(TOWBasicPin* APin) {
-  std::lock_guard guard(Lock());
-  Pins().push_back(APin);
-}
-
-void TOWPinRegistry::Remove(TOWBasicPin* APin) {
-  std::lock_guard guard(Lock());
-  std::erase(Pins(), APin);
-}
-
-bool TOWPinRegistry::Contains(const TOWBasicPin* APin) {
-  std::lock_guard guard(Lock());
-  return std::find(Pins().begin(), Pins().end(), APin) != Pins().end();
-}
-
-std::size_t TOWPinRegistry::Count() {
-  std::lock_guard guard(Lock());
-  return Pins().size();
-}
-
-// ---- TOWObject ------------------------------------------------------------------------------------
-
-TOWObject::TOWObject() : FIntLock(makeRef<TOWLock>()) {}
-TOWObject::~TOWObject() = default;
-
-LockSection TOWObject::ReadLock() { return makeRef<TOWSimpleReadLockSection>(FIntLock.get(), nullptr); }
-LockSection TOWObject::WriteLock() { return makeRef<TOWSimpleWriteLockSection>(FIntLock.get(), nullptr); }
-LockSection TOWObject::UnlockAll() { return FIntLock->UnlockAll(); }
-
-void TOWPinObject::PinRemoved(TOWBasicPin*) {}
-void TOWPinObject::PinReplaced(TOWBasicPin*, TOWBasicPin*) {}
-
-// ---- TOWBasicPin ----------------------------------------------------------------------------------
 
 TOWBasicPin::TOWBasicPin() : FDestroyLock(makeRef<TOWDestroyLock>(FIntLock.get())) { TOWPinRegistry::Add(this); }
 
@@ -104,32 +61,29 @@ TGUID TOWBasicPin::GetConnectionID(TOWBasicPin*) { return GUID_NULL; }
 
 namespace {
 
-std::string beforeFirstDot(const std::string& s) {
-  const auto dot = s.find('.');
-  return dot == std::string::npos ? std::string() : s.substr(0, dot);
+// "<first>.<rest>" split at its first dot; both parts empty when the name has none.
+struct TDottedName {
+  std::string First;
+  std::string Rest;
+};
+
+TDottedName splitAtFirstDot(const std::string& AName) {
+  const auto dot = AName.find('.');
+  if (dot == std::string::npos) return {};
+  return {AName.substr(0, dot), AName.substr(dot + 1)};
 }
 
 }  // namespace
 
-std::string TOWBasicPin::GetRootName() { return beforeFirstDot(GetFullIdentName(true)); }
+// Full names read "<root>.<owner>.<pin>", where the owner part may itself hold dots.
+std::string TOWBasicPin::GetRootName() { return splitAtFirstDot(GetFullIdentName(true)).First; }
 
-std::string TOWBasicPin::GetName() {
-  const std::string name = GetFullName(false);
-  const auto dot = name.find('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
+std::string TOWBasicPin::GetName() { return splitAtFirstDot(GetFullName(false)).Rest; }
 
-std::string TOWBasicPin::GetSaveName() {
-  const std::string name = GetFullIdentName(false);
-  const auto dot = name.find('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
+std::string TOWBasicPin::GetSaveName() { return splitAtFirstDot(GetFullIdentName(false)).Rest; }
 
 std::string TOWBasicPin::GetOwnerName() {
-  const std::string name = GetFullIdentName(true);
-  const auto first = name.find('.');
-  if (first == std::string::npos) return {};
-  const std::string rest = name.substr(first + 1);
+  const std::string rest = splitAtFirstDot(GetFullIdentName(true)).Rest;
   const auto last = rest.rfind('.');
   return last == std::string::npos ? rest : rest.substr(0, last);
 }
@@ -364,73 +318,5 @@ void TOWStreamPin::CollectAcceptedTypes(TOWPinTypeRestricted& ATypes) { CollectO
 
 bool TOWStreamPin::CheckDownstreamType(const TGUID& ID) { return SupportsType(ID); }
 bool TOWStreamPin::CheckUpstreamType(const TGUID& ID) { return SupportsType(ID); }
-
-// ---- Function sources -----------------------------------------------------------------------------
-
-void TOWSinkPinList::Add(TOWBasicSinkPin* APin) {
-  if (!APin) return;
-  {
-    LockSection write = FOwner->WriteLock();
-    if (std::find(FList.begin(), FList.end(), APin) != FList.end()) return;
-    FList.push_back(APin);
-  }
-  Added(APin);
-}
-
-void TOWSinkPinList::Remove(TOWBasicSinkPin* APin) {
-  {
-    LockSection write = FOwner->WriteLock();
-    auto found = std::find(FList.begin(), FList.end(), APin);
-    if (found == FList.end()) return;
-    FList.erase(found);
-  }
-  Removed(APin);
-}
-
-std::size_t TOWSinkPinList::Count() const {
-  LockSection read = FOwner->ReadLock();
-  return FList.size();
-}
-
-TOWBasicSinkPin* TOWSinkPinList::operator[](std::size_t Index) const {
-  LockSection read = FOwner->ReadLock();
-  return FList.at(Index);
-}
-
-bool TOWSinkPinList::Contains(const TOWBasicPin* APin) const {
-  LockSection read = FOwner->ReadLock();
-  return std::find(FList.begin(), FList.end(), APin) != FList.end();
-}
-
-std::vector<TOWBasicSinkPin*> TOWSinkPinList::Snapshot() const {
-  LockSection read = FOwner->ReadLock();
-  return FList;
-}
-
-void TOWFunctionSinkPinList::Added(TOWBasicSinkPin* APin) {
-  LockSection write = APin->WriteLock();
-  APin->FFunctionDependants.push_back(FOwner);
-}
-
-void TOWFunctionSinkPinList::Removed(TOWBasicSinkPin* APin) {
-  LockSection write = APin->WriteLock();
-  std::erase(APin->FFunctionDependants, FOwner);
-}
-
-// ---- TOWFormatConverter ---------------------------------------------------------------------------
-
-TOWFormatConverter::TOWFormatConverter(TComponent* AOwner) : TOWConverterBase(AOwner) {}
-
-void TOWFormatConverter::BeforeDestruction() {
-  FOutputPin.reset();
-  FInputPin.reset();
-  TOWConverterBase::BeforeDestruction();
-}
-
-void TOWFormatConverter::SetPins(TOWPinRef<TOWSinkPin> AInputPin, TOWPinRef<TOWSourcePin> AOutputPin) {
-  FInputPin = std::move(AInputPin);
-  FOutputPin = std::move(AOutputPin);
-  FOutputPin->FunctionSources().Add(FInputPin.get());
-}
 
 }  // namespace sib

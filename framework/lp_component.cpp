@@ -1,6 +1,6 @@
-#include "framework/component.h"
+#include "framework/lp_component.h"
 
-#include "framework/collection.h"
+#include "framework/lp_collection.h"
 
 namespace sib {
 namespace {

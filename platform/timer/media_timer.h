@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio/mm_result.h"
+#include "platform/core/mm_result.h"
 #include "platform/core/thread.h"
 
 namespace sib {
