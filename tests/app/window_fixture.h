@@ -13,7 +13,7 @@
 
 #include "app/forms_start_up.h"
 #include "app/main_form.h"
-#include "platform/audio/media_timer.h"
+#include "platform/timer/media_timer.h"
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/audio/wave_out.h"
 #include "platform/ui/application.h"
