@@ -90,6 +90,7 @@ class Decoding {
       const bool sniffed = FormatOf(loader.get()) != ImageFormat::Unknown;
       ThrowDecodeError(held.get(), sniffed ? "The image is corrupt or truncated" : "The data is not an image of a known format");
     }
+    if (info_.Width <= 0 || info_.Height <= 0) throw EImageError("The image is corrupt or truncated: it has no pixels");
     if (tooLarge_) throw EImageError(kImageAllocationError);
     info_.Format = format_;
     if (info_.Format == ImageFormat::Unknown) throw EImageError("The data is an image of a format that is not supported");

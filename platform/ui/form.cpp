@@ -314,6 +314,10 @@ void TForm::ApplyIcon() {
 }
 
 void TForm::Show() {
+  if (FVisible && FWindow) {
+    FWindow->Show();
+    return;
+  }
   if (!FWindow) {
     FWindow = TApplication::Current().Host().CreateFormWindow(WindowParams(), *this);
     if (!FIcon->Empty()) ApplyIcon();

@@ -18,6 +18,12 @@ namespace sib::test {
 
 using Log = std::vector<std::string>;
 
+// The screen pixel of an opaque colour (system colours resolved).
+inline std::uint32_t opaque(TColor c) {
+  const TColor rgb = ColorToRGB(c);
+  return 0xFF000000u | std::uint32_t{RedOf(rgb)} << 16 | std::uint32_t{GreenOf(rgb)} << 8 | BlueOf(rgb);
+}
+
 inline std::string joined(const Log& log) {
   std::string text;
   for (const std::string& entry : log) text += (text.empty() ? "" : " ") + entry;

@@ -9,10 +9,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr std::uint32_t opaque(TColor c) {
-  return 0xFF000000u | std::uint32_t{RedOf(c)} << 16 | std::uint32_t{GreenOf(c)} << 8 | BlueOf(c);
-}
-
 // A form (silver) with panel P (blue) holding A (red) and a sibling B (yellow) of the panel.
 class PaintingTest : public FormsTest {
  protected:

@@ -8,11 +8,6 @@
 namespace sib::test {
 namespace {
 
-std::uint32_t opaque(TColor c) {
-  const TColor rgb = ColorToRGB(c);
-  return 0xFF000000u | std::uint32_t{RedOf(rgb)} << 16 | std::uint32_t{GreenOf(rgb)} << 8 | BlueOf(rgb);
-}
-
 class StdControlsTest : public FormsTest {
  protected:
   void SetUp() override {
