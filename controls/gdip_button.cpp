@@ -150,18 +150,6 @@ void TGDIPStatus::Assign(TPersistent* Source) {
   Changed();
 }
 
-void TGDIPStatus::SetSpacing(int Value) {
-  if (Value == FSpacing) return;
-  FSpacing = Value;
-  Changed();
-}
-
-void TGDIPStatus::SetGlow(bool Value) {
-  if (Value == FGlow) return;
-  FGlow = Value;
-  Changed();
-}
-
 void TGDIPStatus::PartChanged(TObject*) { Changed(); }
 void TGDIPStatus::Changed() { FOnChange(this); }
 
@@ -197,30 +185,6 @@ void TAdvSmoothButtonStatus::Assign(TPersistent* Source) {
 
 bool TAdvSmoothButtonStatus::Shows() const {
   return FVisible && (!FCaption.empty() || !FAppearance->Fill()->Picture()->Empty());
-}
-
-void TAdvSmoothButtonStatus::SetVisible(bool Value) {
-  if (Value == FVisible) return;
-  FVisible = Value;
-  Changed();
-}
-
-void TAdvSmoothButtonStatus::SetCaption(const std::string& Value) {
-  if (Value == FCaption) return;
-  FCaption = Value;
-  Changed();
-}
-
-void TAdvSmoothButtonStatus::SetOffsetLeft(int Value) {
-  if (Value == FOffsetLeft) return;
-  FOffsetLeft = Value;
-  Changed();
-}
-
-void TAdvSmoothButtonStatus::SetOffsetTop(int Value) {
-  if (Value == FOffsetTop) return;
-  FOffsetTop = Value;
-  Changed();
 }
 
 void TAdvSmoothButtonStatus::Changed() { OnChange(this); }

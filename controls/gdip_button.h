@@ -44,6 +44,14 @@ SIB_ENUM_NAMES(TGDIPButtonLayout, blPictureLeft, blPictureRight, blPictureBottom
 
 using TFontStoredEvent = TEvent<TObject*, bool&>;
 
+// The setters' pattern: compare, and only when the value differs store it and call Owner.Changed().
+template <class T, class Owner>
+void SetAndNotify(T& Field, const T& Value, Owner& owner) {
+  if (Field == Value) return;
+  Field = Value;
+  owner.Changed();
+}
+
 class TGDIPButton : public TPersistent {
   SIB_CLASS(TGDIPButton, TPersistent)
  public:
@@ -103,9 +111,7 @@ class TGDIPButton : public TPersistent {
  private:
   template <class T>
   void Set(T& Field, T Value) {
-    if (Field == Value) return;
-    Field = Value;
-    Changed();
+    SetAndNotify(Field, Value, *this);
   }
   void FontChanged(TObject* Sender);
   bool IsFontStored() const;
@@ -144,17 +150,18 @@ class TGDIPStatus : public TPersistent {
   TFont* Font() const { return FFont.get(); }
   void SetFont(TFont* Value) { FFont->Assign(Value); }
   int Spacing() const { return FSpacing; }
-  void SetSpacing(int Value);
+  void SetSpacing(int Value) { SetAndNotify(FSpacing, Value, *this); }
   bool Glow() const { return FGlow; }
-  void SetGlow(bool Value);
+  void SetGlow(bool Value) { SetAndNotify(FGlow, Value, *this); }
   bool AutoSize() const { return FAutoSize; }
 
   const TNotifyEvent& OnChange() const { return FOnChange; }
   void SetOnChange(TNotifyEvent Value) { FOnChange = std::move(Value); }
+  // Raises OnChange.
+  void Changed();
 
  private:
   void PartChanged(TObject* Sender);
-  void Changed();
   gfx::SizeF MeasureCaption(const gfx::Graphics& g, const std::string& Caption) const;
 
   int FWidth = 0;
@@ -182,20 +189,21 @@ class TAdvSmoothButtonStatus : public TPersistent {
   bool Shows() const;
 
   bool Visible() const { return FVisible; }
-  void SetVisible(bool Value);
+  void SetVisible(bool Value) { SetAndNotify(FVisible, Value, *this); }
   const std::string& Caption() const { return FCaption; }
-  void SetCaption(const std::string& Value);
+  void SetCaption(const std::string& Value) { SetAndNotify(FCaption, Value, *this); }
   int OffsetLeft() const { return FOffsetLeft; }
-  void SetOffsetLeft(int Value);
+  void SetOffsetLeft(int Value) { SetAndNotify(FOffsetLeft, Value, *this); }
   int OffsetTop() const { return FOffsetTop; }
-  void SetOffsetTop(int Value);
+  void SetOffsetTop(int Value) { SetAndNotify(FOffsetTop, Value, *this); }
   TGDIPStatus* Appearance() const { return FAppearance.get(); }
   void SetAppearance(TGDIPStatus* Value) { FAppearance->Assign(Value); }
 
   TNotifyEvent OnChange;
+  // Raises OnChange.
+  void Changed();
 
  private:
-  void Changed();
   void AppearanceChanged(TObject*) { Changed(); }
 
   int FOffsetTop = 0;

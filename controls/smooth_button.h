@@ -110,9 +110,7 @@ class TAdvSmoothButton : public TCustomControl {
  private:
   template <class T>
   void Set(T& Field, T Value) {
-    if (Field == Value) return;
-    Field = Value;
-    Changed();
+    SetAndNotify(Field, Value, *this);
   }
   void PartChanged(TObject*) { Changed(); }
   void AppearanceFontChanged(TObject* Sender);
