@@ -317,7 +317,8 @@ PointF Outward(PointF c, PointF p) {
 }
 
 // The premultiplied colours of a blend from `outline` (position 0) to `centre` (position 1) in
-// 1024 steps, mixed between stops as Cairo mixes its gradients.
+// 1024 steps. Between stops the straight colours are mixed, as Cairo mixes its gradients, and only
+// then premultiplied: a stop fading to transparent black darkens as it fades.
 std::vector<std::uint32_t> GradientTable(const detail::GradientBlend& blend, Color outline, Color centre) {
   std::vector<float> positions = blend.Positions();
   std::vector<std::uint32_t> table(1025);
@@ -328,10 +329,9 @@ std::vector<std::uint32_t> GradientTable(const detail::GradientBlend& blend, Col
     double span = positions[k + 1] - positions[k];
     double w = span > 0 ? std::clamp((t - positions[k]) / span, 0.0, 1.0) : 1.0;
     Color a = blend.At(k, outline, centre), b = blend.At(k + 1, outline, centre);
-    auto pre = [](Color c, int v) { return v * c.A / 255.0; };
     double alpha = a.A + (b.A - a.A) * w;
     auto channel = [&](std::uint8_t va, std::uint8_t vb) {
-      return std::uint32_t(std::lround(pre(a, va) + (pre(b, vb) - pre(a, va)) * w));
+      return std::uint32_t(std::lround((va + (vb - va) * w) * alpha / 255.0));
     };
     table[i] = std::uint32_t(std::lround(alpha)) << 24 | channel(a.R, b.R) << 16 | channel(a.G, b.G) << 8 |
                channel(a.B, b.B);

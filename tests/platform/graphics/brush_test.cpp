@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <set>
+#include <span>
 #include <string>
 
 #include "tests/platform/graphics/pixels.h"
@@ -170,6 +171,41 @@ TEST(PathGradients, PresetColoursMakeRingsFromTheOutlineToTheCentre) {
   EXPECT_NEAR(c.At(25, 50).A, 180, 3);  // inside the 0.1 ring
   EXPECT_NEAR(c.At(3, 50).A, 180 * 3 / 5.0, 12);
   EXPECT_LT(c.At(1, 50).A, 50);
+}
+
+// A translucent end mixes in straight colours, as the linear gradients do: grey fading to
+// transparent black darkens as it fades, its colour in step with its opacity.
+TEST(PathGradients, ATranslucentEndMixesInStraightColours) {
+  const Color grey = Color::Argb(180, 128, 128, 128), clear = Color::Argb(0, 0, 0, 0);
+  const ColorStop shadow[] = {{0, clear}, {0.1f, grey}, {1, grey}};
+  const Color one[] = {clear}, four[] = {clear, clear, clear, clear};
+  const struct {
+    const char* name;
+    std::span<const Color> surround;
+    bool preset;
+    int x;  // a pixel on the row through the centre, in the fading part
+  } cases[] = {
+      {"one surround colour", one, false, 25},
+      {"one surround colour, preset rings", one, true, 3},
+      {"a surround colour per point", four, false, 25},
+  };
+  for (const auto& k : cases) {
+    SCOPED_TRACE(k.name);
+    const PointF square[] = {{0, 0}, {100, 0}, {100, 100}, {0, 100}};
+    PathGradientBrush b(square);
+    b.SetCenterColor(grey);
+    ASSERT_EQ(b.SetSurroundColors(k.surround), Status::Ok);
+    if (k.preset) {
+      ASSERT_EQ(b.SetInterpolationColors(shadow), Status::Ok);
+    }
+    Canvas c(101, 101, SmoothingMode::AntiAlias);
+    c.g.FillPolygon(b, square);
+    const Color p = c.At(k.x, 50);
+    EXPECT_GT(p.A, 60) << p;
+    EXPECT_LT(p.A, 150) << p;
+    EXPECT_NEAR(p.R, 128.0 * p.A / 180, 3) << p;
+    EXPECT_TRUE(Near(c.At(50, 50), grey, 3));
+  }
 }
 
 TEST(PathGradients, SurroundColoursPerPointBlendAlongTheOutline) {
