@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -66,11 +67,13 @@ class SmoothFormTest : public ::testing::Test {
   HeadlessWindow& window() { return *host.LastWindow(); }
   Rgb at(int x, int y) { return rgbOf(window().ScreenPixel(x, y)); }
 
-  Ink inkIn(TRect area, Rgb background) {
+  // The ink of the pixels in `area` for which `is` holds.
+  template <class Pred>
+  Ink inkWhere(TRect area, Pred is) {
     Ink ink{area.Right, area.Bottom, area.Left - 1, area.Top - 1};
     for (int y = area.Top; y < area.Bottom; ++y)
       for (int x = area.Left; x < area.Right; ++x) {
-        if (at(x, y) == background) continue;
+        if (!is(at(x, y))) continue;
         ink.Left = std::min(ink.Left, x);
         ink.Right = std::max(ink.Right, x);
         ink.Top = std::min(ink.Top, y);
@@ -78,6 +81,9 @@ class SmoothFormTest : public ::testing::Test {
       }
     if (ink.Right < ink.Left) return {};
     return ink;
+  }
+  Ink inkIn(TRect area, Rgb background) {
+    return inkWhere(area, [&](Rgb c) { return c != background; });
   }
 
   // Writes what the window shows to a PNG in the test's output folder, for a person to look at.
