@@ -7,6 +7,38 @@
 
 namespace sib {
 
+TSmoothCaption::TSmoothCaption(TAdvSmoothPanelLocation Location, TCaptionBrushStyle Style)
+    : FLocation(Location),
+      FFont(std::make_unique<TFont>()),
+      FPicture(std::make_unique<TAdvGDIPPicture>()),
+      FStyle(Style) {
+  FFont->OnChange = TNotifyEvent(this, &TSmoothCaption::PartChanged);
+  FPicture->SetOnChange(TNotifyEvent(this, &TSmoothCaption::PartChanged));
+}
+
+TSmoothCaption::~TSmoothCaption() = default;
+
+void TSmoothCaption::AssignCaption(const TSmoothCaption& Source) {
+  FText = Source.FText;
+  FLocation = Source.FLocation;
+  FFont->Assign(Source.FFont.get());
+  FLeft = Source.FLeft;
+  FTop = Source.FTop;
+  FPicture->Assign(Source.FPicture.get());
+  FStyle = Source.FStyle;
+}
+
+TCaptionBrushStyle TSmoothCaption::BrushStyle() const {
+  TCaptionBrushStyle style = FStyle;
+  style.Picture = FPicture.get();
+  return style;
+}
+
+void TSmoothCaption::Changed() {
+  if (FOwnerChanged) FOwnerChanged();
+  FOnChange(this);
+}
+
 gfx::Font CaptionFont(const TFont& Font) {
   int style = gfx::FontStyleRegular;
   if (Font.Style().Contains(fsBold)) style |= gfx::FontStyleBold;

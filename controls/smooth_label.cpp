@@ -8,13 +8,10 @@
 namespace sib {
 
 TAdvSmoothLabelCaption::TAdvSmoothLabelCaption(TAdvSmoothLabel* AOwner)
-    : FOwner(AOwner), FFont(std::make_unique<TFont>()), FPicture(std::make_unique<TAdvGDIPPicture>()) {
-  FFont->SetSize(20);
-  FFont->OnChange = TNotifyEvent(this, &TAdvSmoothLabelCaption::PartChanged);
-  FPicture->SetOnChange(TNotifyEvent(this, &TAdvSmoothLabelCaption::PartChanged));
+    : TSmoothCaption(plCenterCenter, {16769183, 7687936, 255, 255, gtVertical, gfx::HatchStyle::Horizontal, nullptr}) {
+  Font()->SetSize(20);
+  if (AOwner != nullptr) SetOwnerChanged([AOwner] { AOwner->Changed(); });
 }
-
-TAdvSmoothLabelCaption::~TAdvSmoothLabelCaption() = default;
 
 TPropertyList TAdvSmoothLabelCaption::PublishedProperties() {
   using C = TAdvSmoothLabelCaption;
@@ -38,26 +35,9 @@ TPropertyList TAdvSmoothLabelCaption::PublishedProperties() {
 
 void TAdvSmoothLabelCaption::Assign(TPersistent* Source) {
   auto* other = dynamic_cast<TAdvSmoothLabelCaption*>(Source);
-  if (other == nullptr) return TPersistent::Assign(Source);
-  FText = other->FText;
-  FLocation = other->FLocation;
-  FFont->Assign(other->FFont.get());
-  FLeft = other->FLeft;
-  FTop = other->FTop;
-  FPicture->Assign(other->FPicture.get());
-  FStyle = other->FStyle;
+  if (other == nullptr) return TSmoothCaption::Assign(Source);
+  AssignCaption(*other);
   Changed();
-}
-
-TCaptionBrushStyle TAdvSmoothLabelCaption::BrushStyle() const {
-  TCaptionBrushStyle style = FStyle;
-  style.Picture = FPicture.get();
-  return style;
-}
-
-void TAdvSmoothLabelCaption::Changed() {
-  if (FOwner != nullptr) FOwner->Changed();
-  FOnChange(this);
 }
 
 TAdvSmoothLabel::TAdvSmoothLabel(TComponent* AOwner)

@@ -18,63 +18,13 @@ class TAdvSmoothLabel;
 enum class TTextRenderingHint : std::uint8_t { tAntiAlias, tClearType };
 SIB_ENUM_NAMES(TTextRenderingHint, tAntiAlias, tClearType)
 
-class TAdvSmoothLabelCaption : public TPersistent {
-  SIB_CLASS(TAdvSmoothLabelCaption, TPersistent)
+class TAdvSmoothLabelCaption : public TSmoothCaption {
+  SIB_CLASS(TAdvSmoothLabelCaption, TSmoothCaption)
  public:
   explicit TAdvSmoothLabelCaption(TAdvSmoothLabel* AOwner = nullptr);
-  ~TAdvSmoothLabelCaption() override;
 
   static TPropertyList PublishedProperties();
   void Assign(TPersistent* Source) override;
-
-  const std::string& Text() const { return FText; }
-  void SetText(const std::string& Value) { Set(FText, Value); }
-  TAdvSmoothLabelLocation Location() const { return FLocation; }
-  void SetLocation(TAdvSmoothLabelLocation Value) { Set(FLocation, Value); }
-  TFont* Font() const { return FFont.get(); }
-  void SetFont(TFont* Value) { FFont->Assign(Value); }
-  int Left() const { return FLeft; }
-  void SetLeft(int Value) { Set(FLeft, Value); }
-  int Top() const { return FTop; }
-  void SetTop(int Value) { Set(FTop, Value); }
-  TAdvGDIPPicture* Picture() const { return FPicture.get(); }
-  void SetPicture(TAdvGDIPPicture* Value) { FPicture->Assign(Value); }
-  TColor ColorStart() const { return FStyle.ColorStart; }
-  void SetColorStart(TColor Value) { Set(FStyle.ColorStart, Value); }
-  TColor ColorEnd() const { return FStyle.ColorEnd; }
-  void SetColorEnd(TColor Value) { Set(FStyle.ColorEnd, Value); }
-  std::uint8_t OpacityStart() const { return FStyle.OpacityStart; }
-  void SetOpacityStart(std::uint8_t Value) { Set(FStyle.OpacityStart, Value); }
-  std::uint8_t OpacityEnd() const { return FStyle.OpacityEnd; }
-  void SetOpacityEnd(std::uint8_t Value) { Set(FStyle.OpacityEnd, Value); }
-  TAdvGradientType GradientType() const { return FStyle.GradientType; }
-  void SetGradientType(TAdvGradientType Value) { Set(FStyle.GradientType, Value); }
-  gfx::HatchStyle HatchStyle() const { return FStyle.HatchStyle; }
-  void SetHatchStyle(gfx::HatchStyle Value) { Set(FStyle.HatchStyle, Value); }
-  const TNotifyEvent& OnChange() const { return FOnChange; }
-  void SetOnChange(TNotifyEvent Value) { FOnChange = std::move(Value); }
-
-  TCaptionBrushStyle BrushStyle() const;
-
- private:
-  template <class T>
-  void Set(T& Field, const T& Value) {
-    if (Field == Value) return;
-    Field = Value;
-    Changed();
-  }
-  void Changed();
-  void PartChanged(TObject* Sender) { (void)Sender, Changed(); }
-
-  TAdvSmoothLabel* FOwner;
-  std::string FText;
-  TAdvSmoothLabelLocation FLocation = plCenterCenter;
-  std::unique_ptr<TFont> FFont;
-  int FLeft = 0;
-  int FTop = 0;
-  std::unique_ptr<TAdvGDIPPicture> FPicture;
-  TCaptionBrushStyle FStyle{16769183, 7687936, 255, 255, gtVertical, gfx::HatchStyle::Horizontal, nullptr};
-  TNotifyEvent FOnChange;
 };
 
 class TAdvSmoothLabel : public TGraphicControl {

@@ -11,16 +11,13 @@
 namespace sib {
 
 TAdvSmoothPanelCaption::TAdvSmoothPanelCaption(TAdvSmoothPanel* AOwner)
-    : FOwner(AOwner),
-      FHTMLFont(std::make_unique<TFont>()),
-      FFont(std::make_unique<TFont>()),
-      FPicture(std::make_unique<TAdvGDIPPicture>()) {
+    : TSmoothCaption(plTopLeft, {11563548, 10446362, 255, 255, gtVertical, gfx::HatchStyle::Horizontal, nullptr}),
+      FHTMLFont(std::make_unique<TFont>()) {
   FHTMLFont->SetName("Tahoma");
-  FFont->SetName("Tahoma");
-  FFont->SetSize(12);
-  FHTMLFont->OnChange = TNotifyEvent(this, &TAdvSmoothPanelCaption::PartChanged);
-  FFont->OnChange = TNotifyEvent(this, &TAdvSmoothPanelCaption::PartChanged);
-  FPicture->SetOnChange(TNotifyEvent(this, &TAdvSmoothPanelCaption::PartChanged));
+  Font()->SetName("Tahoma");
+  Font()->SetSize(12);
+  FHTMLFont->OnChange = TNotifyEvent([this](TObject*) { Changed(); });
+  if (AOwner != nullptr) SetOwnerChanged([AOwner] { AOwner->Changed(); });
 }
 
 TAdvSmoothPanelCaption::~TAdvSmoothPanelCaption() = default;
@@ -58,9 +55,8 @@ TPropertyList TAdvSmoothPanelCaption::PublishedProperties() {
 
 void TAdvSmoothPanelCaption::Assign(TPersistent* Source) {
   auto* other = dynamic_cast<TAdvSmoothPanelCaption*>(Source);
-  if (other == nullptr) return TPersistent::Assign(Source);
-  FText = other->FText;
-  FLocation = other->FLocation;
+  if (other == nullptr) return TSmoothCaption::Assign(Source);
+  AssignCaption(*other);
   FHTMLFont->Assign(other->FHTMLFont.get());
   FHTMLText = other->FHTMLText;
   FHTMLLocation = other->FHTMLLocation;
@@ -69,26 +65,10 @@ void TAdvSmoothPanelCaption::Assign(TPersistent* Source) {
   FHTMLURLColor = other->FHTMLURLColor;
   FHTMLShadowColor = other->FHTMLShadowColor;
   FHTMLShadowOffset = other->FHTMLShadowOffset;
-  FFont->Assign(other->FFont.get());
-  FLeft = other->FLeft;
-  FTop = other->FTop;
-  FPicture->Assign(other->FPicture.get());
-  FStyle = other->FStyle;
   FLineColor = other->FLineColor;
   FLine = other->FLine;
   FTextRendering = other->FTextRendering;
   Changed();
-}
-
-TCaptionBrushStyle TAdvSmoothPanelCaption::BrushStyle() const {
-  TCaptionBrushStyle style = FStyle;
-  style.Picture = FPicture.get();
-  return style;
-}
-
-void TAdvSmoothPanelCaption::Changed() {
-  if (FOwner != nullptr) FOwner->Changed();
-  FOnChange(this);
 }
 
 TAdvSmoothPanel::TAdvSmoothPanel(TComponent* AOwner)

@@ -24,8 +24,8 @@ SIB_ENUM_NAMES(TAdvSmoothPanelTextRenderingHint, tAntiAlias, tAntiAliasGridFit, 
 using TAdvSmoothPanelAnchorClickEvent = TEvent<TObject*, std::string>;
 using TAdvSmoothPanelDrawEvent = TEvent<TObject*, TCanvas&, TRect>;
 
-class TAdvSmoothPanelCaption : public TPersistent {
-  SIB_CLASS(TAdvSmoothPanelCaption, TPersistent)
+class TAdvSmoothPanelCaption : public TSmoothCaption {
+  SIB_CLASS(TAdvSmoothPanelCaption, TSmoothCaption)
  public:
   explicit TAdvSmoothPanelCaption(TAdvSmoothPanel* AOwner = nullptr);
   ~TAdvSmoothPanelCaption() override;
@@ -33,12 +33,6 @@ class TAdvSmoothPanelCaption : public TPersistent {
   static TPropertyList PublishedProperties();
   void Assign(TPersistent* Source) override;
 
-  const std::string& Text() const { return FText; }
-  void SetText(const std::string& Value) { Set(FText, Value); }
-  TAdvSmoothPanelLocation Location() const { return FLocation; }
-  void SetLocation(TAdvSmoothPanelLocation Value) { Set(FLocation, Value); }
-  gfx::HatchStyle HatchStyle() const { return FStyle.HatchStyle; }
-  void SetHatchStyle(gfx::HatchStyle Value) { Set(FStyle.HatchStyle, Value); }
   TFont* HTMLFont() const { return FHTMLFont.get(); }
   void SetHTMLFont(TFont* Value) { FHTMLFont->Assign(Value); }
   const std::string& HTMLText() const { return FHTMLText; }
@@ -55,48 +49,14 @@ class TAdvSmoothPanelCaption : public TPersistent {
   void SetHTMLShadowColor(TColor Value) { Set(FHTMLShadowColor, Value); }
   int HTMLShadowOffset() const { return FHTMLShadowOffset; }
   void SetHTMLShadowOffset(int Value) { Set(FHTMLShadowOffset, Value); }
-  TFont* Font() const { return FFont.get(); }
-  void SetFont(TFont* Value) { FFont->Assign(Value); }
-  int Left() const { return FLeft; }
-  void SetLeft(int Value) { Set(FLeft, Value); }
-  int Top() const { return FTop; }
-  void SetTop(int Value) { Set(FTop, Value); }
-  TAdvGDIPPicture* Picture() const { return FPicture.get(); }
-  void SetPicture(TAdvGDIPPicture* Value) { FPicture->Assign(Value); }
-  TColor ColorStart() const { return FStyle.ColorStart; }
-  void SetColorStart(TColor Value) { Set(FStyle.ColorStart, Value); }
-  TColor ColorEnd() const { return FStyle.ColorEnd; }
-  void SetColorEnd(TColor Value) { Set(FStyle.ColorEnd, Value); }
-  std::uint8_t OpacityStart() const { return FStyle.OpacityStart; }
-  void SetOpacityStart(std::uint8_t Value) { Set(FStyle.OpacityStart, Value); }
-  std::uint8_t OpacityEnd() const { return FStyle.OpacityEnd; }
-  void SetOpacityEnd(std::uint8_t Value) { Set(FStyle.OpacityEnd, Value); }
-  TAdvGradientType GradientType() const { return FStyle.GradientType; }
-  void SetGradientType(TAdvGradientType Value) { Set(FStyle.GradientType, Value); }
   TColor LineColor() const { return FLineColor; }
   void SetLineColor(TColor Value) { Set(FLineColor, Value); }
   bool Line() const { return FLine; }
   void SetLine(bool Value) { Set(FLine, Value); }
   TAdvSmoothPanelTextRenderingHint TextRendering() const { return FTextRendering; }
   void SetTextRendering(TAdvSmoothPanelTextRenderingHint Value) { Set(FTextRendering, Value); }
-  const TNotifyEvent& OnChange() const { return FOnChange; }
-  void SetOnChange(TNotifyEvent Value) { FOnChange = std::move(Value); }
-
-  TCaptionBrushStyle BrushStyle() const;
 
  private:
-  template <class T>
-  void Set(T& Field, const T& Value) {
-    if (Field == Value) return;
-    Field = Value;
-    Changed();
-  }
-  void Changed();
-  void PartChanged(TObject* Sender) { (void)Sender, Changed(); }
-
-  TAdvSmoothPanel* FOwner;
-  std::string FText;
-  TAdvSmoothPanelLocation FLocation = plTopLeft;
   std::unique_ptr<TFont> FHTMLFont;
   std::string FHTMLText;
   TAdvSmoothPanelLocation FHTMLLocation = plCenterCenter;
@@ -105,15 +65,9 @@ class TAdvSmoothPanelCaption : public TPersistent {
   TColor FHTMLURLColor = 16711680;
   TColor FHTMLShadowColor = 8421504;
   int FHTMLShadowOffset = 5;
-  std::unique_ptr<TFont> FFont;
-  int FLeft = 0;
-  int FTop = 0;
-  std::unique_ptr<TAdvGDIPPicture> FPicture;
-  TCaptionBrushStyle FStyle{11563548, 10446362, 255, 255, gtVertical, gfx::HatchStyle::Horizontal, nullptr};
   TColor FLineColor = 11563548;
   bool FLine = true;
   TAdvSmoothPanelTextRenderingHint FTextRendering = tAntiAliasGridFit;
-  TNotifyEvent FOnChange;
 };
 
 class TAdvSmoothPanel : public TCustomControl {
