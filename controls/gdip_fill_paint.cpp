@@ -2,6 +2,8 @@
 // the glow, the focus outline and the picture, in that order.
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <vector>
 
 #include "controls/gdip_fill.h"
 #include "platform/core/numeric.h"
@@ -81,7 +83,6 @@ gfx::Path CreateRoundRectangle(TGPRectF R, int Radius, TFillRoundingType Roundin
   // Square corners wait until the next arc (or the end), then go in as one run of lines from
   // where the figure stands.
   std::vector<PointF> run;
-  bool open = false;
   for (const Corner& c : corners) {
     if (!c.Rounded) {
       run.push_back(c.Square);
@@ -93,10 +94,9 @@ gfx::Path CreateRoundRectangle(TGPRectF R, int Radius, TFillRoundingType Roundin
       run.clear();
     }
     path.AddArc(c.Box, c.Start, 90);
-    open = true;
     run = {c.ArcEnd};
   }
-  if (open && run.size() > 1) path.AddLines(run);
+  if (run.size() > 1) path.AddLines(run);
   path.CloseFigure();
   return path;
 }
