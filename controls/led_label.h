@@ -17,6 +17,7 @@
 
 #include "controls/gdip_fill.h"
 #include "controls/gdip_picture.h"
+#include "controls/image_type.h"
 #include "platform/core/numeric.h"
 #include "platform/graphics/graphics.h"
 #include "platform/ui/control.h"
@@ -27,9 +28,6 @@ enum TAdvSmoothLedLabelValueType : std::uint8_t { vtNormal, vtDateTime };
 SIB_ENUM_NAMES(TAdvSmoothLedLabelValueType, vtNormal, vtDateTime)
 // The same two kinds as DrawLed takes them.
 using TFillValueType = TAdvSmoothLedLabelValueType;
-
-enum TImageType : std::uint8_t { itPNG, itBMP, itJPEG, itTIFF, itGIF };
-SIB_ENUM_NAMES(TImageType, itPNG, itBMP, itJPEG, itTIFF, itGIF)
 
 // What the label shows and how. Every setter stores a differing value and raises OnChange.
 class TAdvSmoothLedLabelCaption : public TPersistent {

@@ -1,0 +1,267 @@
+#include "controls/smooth_panel.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/components/ini_file.h"
+#include "platform/graphics/graphics.h"
+#include "platform/graphics/pen.h"
+#include "platform/ui/canvas.h"
+
+namespace sib {
+
+TAdvSmoothPanelCaption::TAdvSmoothPanelCaption(TAdvSmoothPanel* AOwner)
+    : TSmoothCaption(plTopLeft, {11563548, 10446362, 255, 255, gtVertical, gfx::HatchStyle::Horizontal, nullptr}),
+      FHTMLFont(std::make_unique<TFont>()) {
+  FHTMLFont->SetName("Tahoma");
+  Font()->SetName("Tahoma");
+  Font()->SetSize(12);
+  FHTMLFont->OnChange = TNotifyEvent([this](TObject*) { Changed(); });
+  if (AOwner != nullptr) SetOwnerChanged([AOwner] { AOwner->Changed(); });
+}
+
+TAdvSmoothPanelCaption::~TAdvSmoothPanelCaption() = default;
+
+TPropertyList TAdvSmoothPanelCaption::PublishedProperties() {
+  using C = TAdvSmoothPanelCaption;
+  const TTypeInfo& color = colorTypeInfo();
+  return {
+      prop("Text", &C::Text, &C::SetText),
+      prop("Location", &C::Location, &C::SetLocation).defaultValue(plTopLeft),
+      prop("HatchStyle", &C::HatchStyle, &C::SetHatchStyle).defaultValue(gfx::HatchStyle::Horizontal),
+      prop("HTMLFont", &C::HTMLFont, &C::SetHTMLFont),
+      prop("HTMLText", &C::HTMLText, &C::SetHTMLText),
+      prop("HTMLLocation", &C::HTMLLocation, &C::SetHTMLLocation).defaultValue(plCenterCenter),
+      prop("HTMLLeft", &C::HTMLLeft, &C::SetHTMLLeft),
+      prop("HTMLTop", &C::HTMLTop, &C::SetHTMLTop),
+      prop("HTMLURLColor", &C::HTMLURLColor, &C::SetHTMLURLColor).type(color).defaultValue(16711680),
+      prop("HTMLShadowColor", &C::HTMLShadowColor, &C::SetHTMLShadowColor).type(color).defaultValue(8421504),
+      prop("HTMLShadowOffset", &C::HTMLShadowOffset, &C::SetHTMLShadowOffset).defaultValue(5),
+      prop("Font", &C::Font, &C::SetFont),
+      prop("Left", &C::Left, &C::SetLeft),
+      prop("Top", &C::Top, &C::SetTop),
+      prop("Picture", &C::Picture, &C::SetPicture),
+      prop("ColorStart", &C::ColorStart, &C::SetColorStart).type(color).defaultValue(11563548),
+      prop("ColorEnd", &C::ColorEnd, &C::SetColorEnd).type(color).defaultValue(10446362),
+      prop("OpacityStart", &C::OpacityStart, &C::SetOpacityStart).defaultValue(255),
+      prop("OpacityEnd", &C::OpacityEnd, &C::SetOpacityEnd).defaultValue(255),
+      prop("GradientType", &C::GradientType, &C::SetGradientType).defaultValue(gtVertical),
+      prop("LineColor", &C::LineColor, &C::SetLineColor).type(color).defaultValue(11563548),
+      prop("Line", &C::Line, &C::SetLine).defaultValue(true),
+      prop("TextRendering", &C::TextRendering, &C::SetTextRendering).defaultValue(tAntiAliasGridFit),
+      prop("OnChange", &C::OnChange, &C::SetOnChange),
+  };
+}
+
+void TAdvSmoothPanelCaption::Assign(TPersistent* Source) {
+  auto* other = dynamic_cast<TAdvSmoothPanelCaption*>(Source);
+  if (other == nullptr) return TSmoothCaption::Assign(Source);
+  AssignCaption(*other);
+  FHTMLFont->Assign(other->FHTMLFont.get());
+  FHTMLText = other->FHTMLText;
+  FHTMLLocation = other->FHTMLLocation;
+  FHTMLLeft = other->FHTMLLeft;
+  FHTMLTop = other->FHTMLTop;
+  FHTMLURLColor = other->FHTMLURLColor;
+  FHTMLShadowColor = other->FHTMLShadowColor;
+  FHTMLShadowOffset = other->FHTMLShadowOffset;
+  FLineColor = other->FLineColor;
+  FLine = other->FLine;
+  FTextRendering = other->FTextRendering;
+  Changed();
+}
+
+TAdvSmoothPanel::TAdvSmoothPanel(TComponent* AOwner)
+    : TCustomControl(AOwner),
+      FCaption(std::make_unique<TAdvSmoothPanelCaption>(this)),
+      FFill(std::make_unique<TGDIPFill>()) {
+  SetControlStyle(ControlStyle() + TControlStyle{csAcceptsControls});
+  SetDoubleBuffered(true);
+  SetBounds(0, 0, 256, 128);
+  FFill->SetOnChange(TNotifyEvent(this, &TAdvSmoothPanel::PartChanged));
+}
+
+TAdvSmoothPanel::~TAdvSmoothPanel() { SetPictureContainer(nullptr); }
+
+TPropertyList TAdvSmoothPanel::PublishedProperties() {
+  using P = TAdvSmoothPanel;
+  return {
+      prop("Transparent", &P::Transparent, &P::SetTransparent).defaultValue(true),
+      prop("Caption", &P::Caption, &P::SetCaption),
+      prop("Fill", &P::Fill, &P::SetFill),
+      prop("PictureContainer", &P::PictureContainer, &P::SetPictureContainer),
+      prop("OnAnchorClick", &P::OnAnchorClick, &P::SetOnAnchorClick),
+      prop("OnDraw", &P::OnDraw, &P::SetOnDraw),
+  };
+}
+
+void TAdvSmoothPanel::Assign(TPersistent* Source) {
+  auto* other = dynamic_cast<TAdvSmoothPanel*>(Source);
+  if (other == nullptr) return TCustomControl::Assign(Source);
+  FCaption->Assign(other->FCaption.get());
+  FFill->Assign(other->FFill.get());
+  FTransparent = other->FTransparent;
+  Changed();
+}
+
+void TAdvSmoothPanel::Changed() {
+  refreshcache = true;
+  Invalidate();
+}
+
+void TAdvSmoothPanel::SetTransparent(bool Value) {
+  if (FTransparent == Value) return;
+  FTransparent = Value;
+  // Without transparency the panel erases itself with its colour, so nothing under it needs painting.
+  TControlStyle style = ControlStyle();
+  if (FTransparent)
+    style = style - TControlStyle{csOpaque};
+  else
+    style = style + TControlStyle{csOpaque};
+  SetControlStyle(style);
+  Changed();
+}
+
+void TAdvSmoothPanel::SetPictureContainer(TGDIPPictureContainer* Value) {
+  if (FPictureContainer == Value) return;
+  if (FPictureContainer != nullptr) FPictureContainer->RemoveFreeNotification(this);
+  FPictureContainer = Value;
+  if (FPictureContainer != nullptr) FPictureContainer->FreeNotification(this);
+  Changed();
+}
+
+void TAdvSmoothPanel::Notification(TComponent* AComponent, TOperation Operation) {
+  if (Operation == opRemove && AComponent == FPictureContainer) FPictureContainer = nullptr;
+  TCustomControl::Notification(AComponent, Operation);
+}
+
+void TAdvSmoothPanel::Resize() {
+  TCustomControl::Resize();
+  Changed();
+}
+
+void TAdvSmoothPanel::Paint(TCanvas& Canvas) {
+  if (Width() > 1 && Height() > 1) {
+    if (refreshcache) RedrawCache();
+    if (!FTransparent) Canvas.FillRect(ClientRect(), Color());
+    gfx::Graphics& g = Canvas.Graphics();
+    const gfx::GraphicsState saved = g.Save();
+    g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
+    g.DrawImage(FCache, gfx::PointF{0, 0});
+    g.Restore(saved);
+  }
+  FOnDraw(this, Canvas, ClientRect());
+}
+
+void TAdvSmoothPanel::RedrawCache() {
+  refreshcache = false;
+  ++FCacheRedraws;
+  FCache = gfx::Bitmap(Width(), Height());
+  gfx::Graphics g(FCache);
+  g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
+  switch (FCaption->TextRendering()) {
+    case tAntiAlias: g.SetTextRenderingHint(gfx::TextRenderingHint::AntiAlias); break;
+    case tAntiAliasGridFit: g.SetTextRenderingHint(gfx::TextRenderingHint::AntiAliasGridFit); break;
+    case tClearType: g.SetTextRenderingHint(gfx::TextRenderingHint::ClearTypeGridFit); break;
+  }
+  GDIPPaint(g);
+}
+
+int TAdvSmoothPanel::ShadowSize() const { return FFill->ShadowColor() != clNone ? FFill->ShadowOffset() : 0; }
+
+void TAdvSmoothPanel::GDIPPaint(gfx::Graphics& g) {
+  const auto W = static_cast<float>(Width());
+  const auto H = static_cast<float>(Height());
+  // With a border the whole border shows; without one the fill's soft edges fall outside.
+  const bool bordered = FFill->BorderColor() != clNone && FFill->BorderWidth() != 0;
+  const gfx::RectF R = bordered ? gfx::RectF{0, 0, W - 1, H - 1} : gfx::RectF{-1, -1, W + 1, H + 1};
+  const gfx::RectF A = FFill->Fill(&g, R);
+  if (!FCaption->Text().empty()) DrawPlainCaption(g, A);
+  // The markup caption (HTMLText) is drawn by the markup renderer, which this panel does not have yet.
+}
+
+namespace {
+
+// The width a fill picture takes from the caption when both stand on the same edge: the caption's
+// left grows by it (picture on the left) or its width shrinks by it (picture on the right).
+struct PictureRoom {
+  float LeftGrowth = 0;
+  float WidthLoss = 0;
+};
+
+PictureRoom RoomFor(const TGDIPFill& Fill, TAdvSmoothPanelLocation Location) {
+  const TAdvGDIPPicture& pic = *Fill.Picture();
+  if (pic.Empty()) return {};
+  const auto width = static_cast<float>(Fill.PictureSize() == psCustom ? Fill.PictureWidth() : pic.Width());
+  const bool top = Location == plTopLeft || Location == plTopRight;
+  const bool bottom = Location == plBottomLeft || Location == plBottomRight;
+  switch (Fill.PicturePosition()) {
+    case ppTopLeft: return top ? PictureRoom{width, 0} : PictureRoom{};
+    case ppBottomLeft: return bottom ? PictureRoom{width, 0} : PictureRoom{};
+    case ppTopRight: return top ? PictureRoom{0, width} : PictureRoom{};
+    case ppBottomRight: return bottom ? PictureRoom{0, width} : PictureRoom{};
+    default: return {};
+  }
+}
+
+int RoundToInt(float v) { return static_cast<int>(std::lround(v)); }
+
+}  // namespace
+
+void TAdvSmoothPanel::DrawPlainCaption(gfx::Graphics& g, gfx::RectF A) {
+  const TAdvSmoothPanelCaption& c = *FCaption;
+  const gfx::Font font = CaptionFont(*c.Font());
+  const gfx::StringFormat format;
+
+  const PictureRoom room = RoomFor(*FFill, c.Location());
+  A.X += room.LeftGrowth;
+  A.Width -= room.WidthLoss;
+  const float narrowing = room.LeftGrowth;
+
+  const gfx::RectF measured = g.MeasureString(c.Text(), font, {A.X, A.Y, A.Width - narrowing, A.Height}, format).Box;
+  const int tw = RoundToInt(measured.Width);
+  const int th = RoundToInt(measured.Height);
+
+  int x = c.Left();
+  int y = c.Top();
+  if (c.Location() != plCustom) {
+    const int L = RoundToInt(A.X), T = RoundToInt(A.Y), W = RoundToInt(A.Width), H = RoundToInt(A.Height);
+    const int across[] = {L, std::max(W - tw, L) / 2, std::max(W - tw, L)};
+    const int down[] = {T, (H - th) / 2, H - th};
+    x = across[LocationColumn(c.Location())];
+    y = down[LocationRow(c.Location())];
+  }
+
+  const auto fx = static_cast<float>(x);
+  const auto fy = static_cast<float>(y);
+  if (const std::unique_ptr<gfx::Brush> brush = CaptionBrush(c.BrushStyle(), fx, fy, measured.Width, measured.Height)) {
+    const gfx::RectF box{fx, fy, static_cast<float>(RoundToInt(A.Width - 2 - narrowing)),
+                         static_cast<float>(Height() - ShadowSize() - 1)};
+    g.DrawString(c.Text(), font, box, format, *brush);
+  }
+
+  if (c.LineColor() != clNone && c.Line()) {
+    const float lineY = static_cast<float>(LocationRow(c.Location()) == 2 ? y - 2 : y + th);
+    const gfx::Pen pen(MakeColor(255, c.LineColor()), 1);
+    g.DrawLine(pen, static_cast<float>(RoundToInt(A.X + 2)), lineY, static_cast<float>(RoundToInt(A.Width - 2)), lineY);
+  }
+}
+
+void TAdvSmoothPanel::LoadFromTheme(const std::filesystem::path& FileName) {
+  const IniFile ini(FileName);
+  FFill->LoadFromFile(ini, ClassName() + ".Fill");
+}
+
+void TAdvSmoothPanel::SaveToTheme(const std::filesystem::path& FileName) {
+  IniFile ini(FileName);
+  FFill->SaveToFile(ini, ClassName() + ".Fill");
+  ini.UpdateFile();
+}
+
+void TAdvSmoothPanel::SaveToImage(const std::filesystem::path& Filename, int ImageWidth, int ImageHeight,
+                                  TImageType ImageType, int ImageQualityPercentage) {
+  if (refreshcache || FCache.Width() != Width() || FCache.Height() != Height()) RedrawCache();
+  SaveBitmapToImage(FCache, Filename, ImageWidth, ImageHeight, ImageType, ImageQualityPercentage);
+}
+
+}  // namespace sib
