@@ -159,6 +159,7 @@ class TNoWindowHost : public IFormHost {
   void MessageBox(const std::string& Caption, const std::string& Text, TMessageBoxKind Kind) override {
     FBoxes.MessageBox(Caption, Text, Kind);
   }
+  void OpenUrl(const std::string& Address) override { FBoxes.OpenUrl(Address); }
 
  private:
   HeadlessHost& FBoxes;
