@@ -93,6 +93,9 @@ SdlHost::SdlHost(Application& application) : application_(application) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // Two presses a few pixels apart make a double click, as on the desktop, not 32 pixels apart.
   SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
+  // A click that activates the window is a click too, as on the desktop; without this SDL drops a
+  // press that comes within 10 ms of the window getting the focus.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // A small window must not turn the desktop's compositor off.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
