@@ -8,35 +8,12 @@
 namespace sib::test {
 namespace {
 
-constexpr int kLeft = (1280 - 200) / 2;  // where a centred 200 x 150 window lands
-constexpr int kTop = (1024 - 150) / 2;
-
-class SdlInputXTest : public XHostTest {
+class SdlInputXTest : public XWindowTest {
  protected:
-  void SetUp() override {
-    XHostTest::SetUp();
-    TFormWindowParams params;
-    params.Caption = "Input";
-    params.ClientWidth = 200;
-    params.ClientHeight = 150;
-    params.Resizable = false;
-    params.Centred = true;
-    window_ = host_->CreateFormWindow(params, form_);
-    form_.Window = window_.get();
-    form_.Render(1.0);
-    window_->Show();
-    native_ = static_cast<SdlFormWindow&>(*window_).Native();
-    Xdotool({"windowfocus", "--sync", XId(native_)});
-    RunUntil([&] { return form_.Saw("focus in"); });
-    form_.Log.clear();
-  }
-  void TearDown() override {
-    window_.reset();
-    XHostTest::TearDown();
-  }
+  SdlInputXTest() : XWindowTest(200, 150) {}
   // Moves the pointer (XTEST, as a person's mouse) to client coordinates and lets the form see it.
   void MoveTo(int x, int y) {
-    Xdotool({"mousemove", std::to_string(kLeft + x), std::to_string(kTop + y)});
+    Xdotool({"mousemove", std::to_string(ScreenLeft() + x), std::to_string(ScreenTop() + y)});
     RunUntilSeen("move " + std::to_string(x) + "," + std::to_string(y) + " []");
     form_.Log.clear();
   }
@@ -50,9 +27,6 @@ class SdlInputXTest : public XHostTest {
     return out;
   }
 
-  TestForm form_{200, 150};
-  std::unique_ptr<IFormWindow> window_;
-  SDL_Window* native_ = nullptr;
 };
 
 TEST_F(SdlInputXTest, ClickArrivesAsPressAndReleaseWhereThePointerIs) {
@@ -68,9 +42,9 @@ TEST_F(SdlInputXTest, DragThatLeavesTheWindowKeepsFollowingThePointer) {
   RunUntilSeen("down left 50,60 [left]");
   // Out past the left edge (screen coordinates), then back in, at a person's pace: the loop runs
   // between the steps.
-  Xdotool({"mousemove", std::to_string(kLeft - 40), std::to_string(kTop + 70)});
+  Xdotool({"mousemove", std::to_string(ScreenLeft() - 40), std::to_string(ScreenTop() + 70)});
   RunUntilSeen("move -40,70 [left]");
-  Xdotool({"mousemove", std::to_string(kLeft + 120), std::to_string(kTop + 90)});
+  Xdotool({"mousemove", std::to_string(ScreenLeft() + 120), std::to_string(ScreenTop() + 90)});
   RunUntilSeen("move 120,90 [left]");
   Xdotool({"mouseup", "1"});
   RunUntilSeen("up left 120,90 []");

@@ -10,34 +10,9 @@
 namespace sib::test {
 namespace {
 
-constexpr int kLeft = (1280 - 200) / 2;
-constexpr int kTop = (1024 - 150) / 2;
-
-class SdlLoopXTest : public XHostTest {
+class SdlLoopXTest : public XWindowTest {
  protected:
-  void SetUp() override {
-    XHostTest::SetUp();
-    TFormWindowParams params;
-    params.Caption = "Owner";
-    params.ClientWidth = 200;
-    params.ClientHeight = 150;
-    params.Resizable = false;
-    params.Centred = true;
-    window_ = host_->CreateFormWindow(params, form_);
-    form_.Window = window_.get();
-    form_.Render(1.0);
-    window_->Show();
-    native_ = static_cast<SdlFormWindow&>(*window_).Native();
-    host_->Wait().DispatchPending();
-  }
-  void TearDown() override {
-    window_.reset();
-    XHostTest::TearDown();
-  }
-
-  TestForm form_{200, 150};
-  std::unique_ptr<IFormWindow> window_;
-  SDL_Window* native_ = nullptr;
+  SdlLoopXTest() : XWindowTest(200, 150) {}
 };
 
 TEST_F(SdlLoopXTest, WorkPostedFromOtherThreadsRunsOnTheMainThreadInPostingOrder) {
@@ -62,7 +37,7 @@ TEST_F(SdlLoopXTest, WorkPostedFromOtherThreadsRunsOnTheMainThreadInPostingOrder
 TEST_F(SdlLoopXTest, ExceptionFromAHandlerIsShownInABoxAndTheLoopGoesOn) {
   host_->ShowLoopErrorsInMessageBoxes("Sibilon");
   // A drag is under way when the error comes.
-  Xdotool({"mousemove", std::to_string(kLeft + 40), std::to_string(kTop + 40)});
+  Xdotool({"mousemove", std::to_string(ScreenLeft() + 40), std::to_string(ScreenTop() + 40)});
   ASSERT_TRUE(RunUntil([&] { return form_.Saw("move 40,40 []"); }));
   Xdotool({"mousedown", "1"});
   ASSERT_TRUE(RunUntil([&] { return form_.Saw("down left 40,40 [left]"); }));
@@ -76,7 +51,7 @@ TEST_F(SdlLoopXTest, ExceptionFromAHandlerIsShownInABoxAndTheLoopGoesOn) {
     const std::string id = std::to_string(box);
     RunProgram({"import", "-window", id, "png:" + OutputFolder() + "/error_box.png"});
     RunProgram({"xdotool", "mouseup", "1"});
-    RunProgram({"xdotool", "mousemove", std::to_string(kLeft + 150), std::to_string(kTop + 120), "click", "1"});
+    RunProgram({"xdotool", "mousemove", std::to_string(ScreenLeft() + 150), std::to_string(ScreenTop() + 120), "click", "1"});
     RunProgram({"xdotool", "windowfocus", "--sync", id, "key", "Return"});
   });
 
@@ -102,14 +77,13 @@ TEST_F(SdlLoopXTest, ExceptionFromAHandlerIsShownInABoxAndTheLoopGoesOn) {
     EXPECT_TRUE(it->rfind("down", 0) != 0 && it->rfind("up", 0) != 0) << *it;
 
   // And the window takes input again afterwards.
-  Xdotool({"mousemove", std::to_string(kLeft + 60), std::to_string(kTop + 60)});
+  Xdotool({"mousemove", std::to_string(ScreenLeft() + 60), std::to_string(ScreenTop() + 60)});
   ASSERT_TRUE(RunUntil([&] { return form_.Saw("move 60,60 []"); }));
   Xdotool({"click", "1"});
   EXPECT_TRUE(RunUntil([&] { return form_.Saw("up left 60,60 []"); }));
 }
 
 TEST_F(SdlLoopXTest, IdleWindowDoesNotWakeTheLoop) {
-  RunUntil([] { return false; });  // settle: the show's own events
   app_.RunUntil([] { return false; }, std::chrono::milliseconds(50));
   const std::uint64_t before = host_->Wait().Wakeups();
   // Nothing is due and nothing happens: the loop sleeps through to the limit, waking once for it.

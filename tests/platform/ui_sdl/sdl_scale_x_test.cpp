@@ -22,13 +22,7 @@ class SdlScaleXTest : public XHostTest {
 TEST_F(SdlScaleXTest, WholeWindowIsScaledAndStaysCrisp) {
   ASSERT_EQ(host_->DesktopScale(), 2.0);
   TestForm form(471, 413);
-  TFormWindowParams params;
-  params.Caption = "Scaled";
-  params.ClientWidth = 471;
-  params.ClientHeight = 413;
-  params.Resizable = false;
-  params.Centred = true;
-  auto window = host_->CreateFormWindow(params, form);
+  auto window = host_->CreateFormWindow(FixedCentred("Scaled", 471, 413), form);
   form.Window = window.get();
   ASSERT_EQ(window->ScaleFactor(), 2.0);
   form.Render(window->ScaleFactor());
@@ -43,11 +37,7 @@ TEST_F(SdlScaleXTest, WholeWindowIsScaledAndStaysCrisp) {
   ASSERT_EQ(shot.width, 942);
   ASSERT_EQ(shot.height, 826);
   const TImageView image = form.Image();
-  int different = 0;
-  for (int y = 0; y < shot.height; ++y)
-    for (int x = 0; x < shot.width; ++x)
-      if ((shot.At(x, y) & 0xFFFFFF) != (image.Pixel(x, y) & 0xFFFFFF)) ++different;
-  EXPECT_EQ(different, 0);
+  EXPECT_EQ(DifferentPixels(shot, image.Pixels, image.Stride), 0);
   // The 1-pixel frame is two device pixels of pure black, then the background: no blur.
   EXPECT_EQ(shot.At(300, 0) & 0xFFFFFF, 0x000000u);
   EXPECT_EQ(shot.At(300, 1) & 0xFFFFFF, 0x000000u);

@@ -134,6 +134,17 @@ Png ReadPng(const std::string& path) {
   return png;
 }
 
+int DifferentPixels(const Png& shot, const std::uint32_t* pixels, int stride) {
+  int different = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(pixels) +
+                                                             static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < shot.width; ++x)
+      if ((shot.At(x, y) & 0xFFFFFF) != (row[x] & 0xFFFFFF)) ++different;
+  }
+  return different;
+}
+
 void WritePng(const std::string& path, int width, int height, const std::uint32_t* pixels, int stride) {
   cairo_surface_t* surface = cairo_image_surface_create_for_data(
       reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_ARGB32, width, height, stride);

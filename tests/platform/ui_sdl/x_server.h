@@ -44,6 +44,9 @@ struct Png {
 };
 
 Png ReadPng(const std::string& path);
+// The pixels whose colour differs between a screenshot and an image (alpha ignored); the sizes
+// must match.
+int DifferentPixels(const Png& shot, const std::uint32_t* pixels, int stride);
 void WritePng(const std::string& path, int width, int height, const std::uint32_t* pixels, int stride);
 
 // The X window of an SDL window (0 when it has none).
