@@ -96,6 +96,9 @@ SdlHost::SdlHost(Application& application) : application_(application) {
   // A click that activates the window is a click too, as on the desktop; without this SDL drops a
   // press that comes within 10 ms of the window getting the focus.
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The window's pixels go to the X server as they are (shared memory), without SDL first starting
+  // an OpenGL renderer to stretch a texture: that costs most of a second at start and copies twice.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A small window must not turn the desktop's compositor off.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
