@@ -9,6 +9,7 @@
 
 #include "platform/core/errors.h"
 #include "platform/ui/clipboard.h"
+#include "platform/ui/open_url.h"
 #include "platform/ui/sdl_form_window.h"
 
 namespace sib {
@@ -93,6 +94,12 @@ SdlHost::SdlHost(Application& application) : application_(application) {
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   // Two presses a few pixels apart make a double click, as on the desktop, not 32 pixels apart.
   SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
+  // A click that activates the window is a click too, as on the desktop; without this SDL drops a
+  // press that comes within 10 ms of the window getting the focus.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The window's pixels go to the X server as they are (shared memory), without SDL first starting
+  // an OpenGL renderer to stretch a texture: that costs most of a second at start and copies twice.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A small window must not turn the desktop's compositor off.
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
@@ -168,5 +175,7 @@ void SdlHost::applyCursor(TCursor cursor) {
   if (found == cursors_.end()) found = cursors_.emplace(kind, SDL_CreateSystemCursor(kind)).first;
   if (found->second) SDL_SetCursor(found->second);
 }
+
+void SdlHost::OpenUrl(const std::string& Address) { sib::OpenUrl(Address); }
 
 }  // namespace sib

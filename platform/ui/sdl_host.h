@@ -33,6 +33,8 @@ class SdlHost final : public IFormHost {
 
   std::unique_ptr<IFormWindow> CreateFormWindow(const TFormWindowParams& Params, IFormWindowEvents& Events) override;
   void MessageBox(const std::string& Caption, const std::string& Text, TMessageBoxKind Kind) override;
+  // Opens the address in the desktop's default browser (open_url.h); the loop does not wait for it.
+  void OpenUrl(const std::string& Address) override;
 
   // From now on every exception that escapes a handler of the loop is shown in an error box with
   // this caption, and the loop goes on.

@@ -6,16 +6,7 @@
 namespace sib::test {
 namespace {
 
-TFormWindowParams mainFormParams() {
-  TFormWindowParams params;
-  params.Caption = "Sibilon";
-  params.ClientWidth = 471;
-  params.ClientHeight = 413;
-  params.Resizable = false;
-  params.MaximizeBox = false;
-  params.Centred = true;
-  return params;
-}
+TFormWindowParams mainFormParams() { return FixedCentred("Sibilon", 471, 413); }
 
 // The number after `label` in a tool's report ("Width: 471").
 int field(const std::string& text, const std::string& label) {
@@ -69,11 +60,7 @@ TEST_F(SdlWindowTest, ScreenshotFromTheXServerEqualsTheFormsImage) {
   WritePng(OutputFolder() + "/form_471x413_image.png", image.Width, image.Height, image.Pixels, image.Stride);
   ASSERT_EQ(shot.width, 471);
   ASSERT_EQ(shot.height, 413);
-  int different = 0;
-  for (int y = 0; y < shot.height; ++y)
-    for (int x = 0; x < shot.width; ++x)
-      if ((shot.At(x, y) & 0xFFFFFF) != (image.Pixel(x, y) & 0xFFFFFF)) ++different;
-  EXPECT_EQ(different, 0);
+  EXPECT_EQ(DifferentPixels(shot, image.Pixels, image.Stride), 0);
 }
 
 TEST_F(SdlWindowTest, SomethingThatResizesAFixedWindowAnywaySeesItPutBack) {

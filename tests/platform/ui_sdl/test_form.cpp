@@ -95,6 +95,17 @@ void TestForm::HostExposed() {
   if (Window && surface_) PresentAll(*Window);
 }
 
+TFormWindowParams FixedCentred(const std::string& caption, int width, int height) {
+  TFormWindowParams params;
+  params.Caption = caption;
+  params.ClientWidth = width;
+  params.ClientHeight = height;
+  params.Resizable = false;
+  params.MaximizeBox = false;
+  params.Centred = true;
+  return params;
+}
+
 std::vector<std::string> TestForm::WithoutMoves() const {
   std::vector<std::string> out;
   std::copy_if(Log.begin(), Log.end(), std::back_inserter(out), [](const std::string& l) { return l.rfind("move", 0) != 0; });

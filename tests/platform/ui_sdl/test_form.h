@@ -58,4 +58,7 @@ class TestForm : public IFormWindowEvents {
 
 std::string ShiftText(TShiftState shift);
 
+// A fixed-size window centred on the desktop, as the main form asks for one.
+TFormWindowParams FixedCentred(const std::string& caption, int width, int height);
+
 }  // namespace sib::test

@@ -25,6 +25,23 @@ XServer& XEnvironment::Server() {
 
 void XHostTest::SetUpTestSuite() { XEnvironment::Server(); }
 
+void XWindowTest::SetUp() {
+  XHostTest::SetUp();
+  window_ = host_->CreateFormWindow(FixedCentred("Owner", width_, height_), form_);
+  form_.Window = window_.get();
+  form_.Render(window_->ScaleFactor());
+  window_->Show();
+  native_ = static_cast<SdlFormWindow&>(*window_).Native();
+  Xdotool({"windowfocus", "--sync", XId(native_)});
+  RunUntil([&] { return form_.Saw("focus in"); });
+  form_.Log.clear();
+}
+
+void XWindowTest::TearDown() {
+  window_.reset();
+  XHostTest::TearDown();
+}
+
 [[maybe_unused]] const auto* const environment = ::testing::AddGlobalTestEnvironment(new XEnvironment);
 
 }  // namespace sib::test

@@ -47,4 +47,23 @@ class XHostTest : public ::testing::Test {
   std::optional<SdlHost> host_;
 };
 
+// A shown window of a TestForm of the given size, centred (so at ScreenLeft, ScreenTop), with the
+// keyboard focus.
+class XWindowTest : public XHostTest {
+ protected:
+  XWindowTest(int width, int height) : form_(width, height), width_(width), height_(height) {}
+  void SetUp() override;
+  void TearDown() override;
+  int ScreenLeft() const { return (1280 - width_) / 2; }
+  int ScreenTop() const { return (1024 - height_) / 2; }
+
+  TestForm form_;
+  std::unique_ptr<IFormWindow> window_;
+  SDL_Window* native_ = nullptr;
+
+ private:
+  int width_;
+  int height_;
+};
+
 }  // namespace sib::test

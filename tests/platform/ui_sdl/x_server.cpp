@@ -1,6 +1,8 @@
 #include "x_server.h"
 
 #include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <cairo.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -55,9 +57,14 @@ XServer::XServer(const std::string& resources) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, ready[1], 3);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, (OutputFolder() + "/xvfb.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  // A session of its own: signals meant for the test's process group do not reach the server.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   auto argv = argvOf(args);
-  const int failed = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+  const int failed = posix_spawnp(&pid_, "Xvfb", &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(ready[1]);
   if (failed != 0) {
@@ -127,6 +134,17 @@ Png ReadPng(const std::string& path) {
   return png;
 }
 
+int DifferentPixels(const Png& shot, const std::uint32_t* pixels, int stride) {
+  int different = 0;
+  for (int y = 0; y < shot.height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(pixels) +
+                                                             static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < shot.width; ++x)
+      if ((shot.At(x, y) & 0xFFFFFF) != (row[x] & 0xFFFFFF)) ++different;
+  }
+  return different;
+}
+
 void WritePng(const std::string& path, int width, int height, const std::uint32_t* pixels, int stride) {
   cairo_surface_t* surface = cairo_image_surface_create_for_data(
       reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(pixels)), CAIRO_FORMAT_ARGB32, width, height, stride);
@@ -139,6 +157,65 @@ unsigned long XWindowOf(SDL_Window* window) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info)) return 0;
   return info.info.x11.window;
+}
+
+namespace {
+
+std::string utf8Name(::Display* display, Window window) {
+  const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  std::string name;
+  if (XGetWindowProperty(display, window, netName, 0, 1024, False, utf8, &type, &format, &count, &after, &data) == Success &&
+      data) {
+    name.assign(reinterpret_cast<char*>(data), count);
+    XFree(data);
+  }
+  return name;
+}
+
+Window findMapped(::Display* display, const std::string& name) {
+  Window root = DefaultRootWindow(display);
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned int count = 0;
+  Window found = 0;
+  if (!XQueryTree(display, root, &root, &parent, &children, &count)) return 0;
+  for (unsigned int i = 0; i < count && !found; ++i) {
+    XSelectInput(display, children[i], PropertyChangeMask | StructureNotifyMask);
+    XWindowAttributes attributes;
+    if (XGetWindowAttributes(display, children[i], &attributes) && attributes.map_state == IsViewable &&
+        utf8Name(display, children[i]) == name)
+      found = children[i];
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+}  // namespace
+
+unsigned long WaitForWindowNamed(const std::string& name, int limitMs) {
+  ::Display* display = XOpenDisplay(nullptr);
+  if (!display) return 0;
+  XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
+  Window found = 0;
+  for (;;) {
+    found = findMapped(display, name);
+    if (found) break;
+    XFlush(display);
+    pollfd fd{ConnectionNumber(display), POLLIN, 0};
+    if (XPending(display) == 0 && ::poll(&fd, 1, limitMs) <= 0) break;
+    while (XPending(display) > 0) {
+      XEvent event;
+      XNextEvent(display, &event);
+    }
+  }
+  XCloseDisplay(display);
+  return found;
 }
 
 std::string OutputFolder() {

@@ -44,10 +44,18 @@ struct Png {
 };
 
 Png ReadPng(const std::string& path);
+// The pixels whose colour differs between a screenshot and an image (alpha ignored); the sizes
+// must match.
+int DifferentPixels(const Png& shot, const std::uint32_t* pixels, int stride);
 void WritePng(const std::string& path, int width, int height, const std::uint32_t* pixels, int stride);
 
 // The X window of an SDL window (0 when it has none).
 unsigned long XWindowOf(SDL_Window* window);
+
+// Waits until a top-level window named `name` (_NET_WM_NAME) is mapped and returns its X id; 0
+// when none appeared within `limitMs`. It follows the X server's events, so it wakes only when
+// windows change.
+unsigned long WaitForWindowNamed(const std::string& name, int limitMs);
 
 // The folder for files a person may look at after the run (screenshots): beside the test binary.
 std::string OutputFolder();
