@@ -5,6 +5,7 @@
 
 #include "app/forms_start_up.h"
 #include "app/main_form.h"
+#include "controls/fill_clipboard.h"
 #include "platform/ui/sdl_host.h"
 
 int main() {
@@ -12,6 +13,8 @@ int main() {
   try {
     RegisterForm1Classes();
     SdlHost host;
+    TSystemFillClipboard clipboard;  // the fills' copy and paste go to the desktop's clipboard
+    SetFillClipboard(&clipboard);
     TApplication application(host);
     TFormsStartUp startUp(application, [&] { application.CreateForm<TForm1>(Form1Description()); });
     return RunApplication(startUp);

@@ -37,4 +37,12 @@ class TTextFillClipboard : public IFillClipboard {
   std::string FPlainText;
 };
 
+// The window system's text clipboard (platform/ui/clipboard.h) in the plain-text form above; the
+// program sets it once its window host is up.
+class TSystemFillClipboard : public TTextFillClipboard {
+ public:
+  void SetText(std::string_view Format, const std::string& Text) override;
+  std::optional<std::string> GetText(std::string_view Format) override;
+};
+
 }  // namespace sib

@@ -8,6 +8,7 @@
 
 #include "controls/fill_clipboard.h"
 #include "platform/components/ini_file.h"
+#include "platform/ui/clipboard.h"
 #include "tests/controls/fill_fixtures.h"
 #include "tests/platform/graphics/image_fixtures.h"
 
@@ -261,6 +262,27 @@ TEST(FillClipboardSeam, WithoutAClipboardNothingHappens) {
   f.SaveToClipBoard();
   f.LoadFromClipBoard();
   EXPECT_EQ(f.Color(), clSilver);
+  SetFillClipboard(previous);
+}
+
+// The program's clipboard: the window system's text clipboard (here the process's own, as in headless
+// runs), with the format on the first line.
+TEST(SystemFillClipboard, AFillGoesThroughTheWindowSystemsTextClipboardAndBack) {
+  TSystemFillClipboard system;
+  IFillClipboard* previous = SetFillClipboard(&system);
+  TGDIPFill copied;
+  SetEverything(copied);
+  copied.SaveToClipBoard();
+  EXPECT_EQ(ClipboardText().rfind("GDI+ Fill\n", 0), 0u);
+
+  TGDIPFill pasted;
+  pasted.LoadFromClipBoard();
+  EXPECT_EQ(Values(pasted), Values(copied));
+
+  SetClipboardText("words another program copied");
+  TGDIPFill untouched;
+  untouched.LoadFromClipBoard();
+  EXPECT_EQ(untouched.Color(), clSilver);
   SetFillClipboard(previous);
 }
 
