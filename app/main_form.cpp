@@ -3,8 +3,8 @@
 namespace sib {
 
 void RegisterForm1Classes() {
-  RegisterInterimControls();
-  RegisterClasses<TForm1, TALAudioOut, TALWavePlayer, TALAmplifier>();
+  RegisterClasses<TForm1, TAdvSmoothPanel, TLabel, TAdvSmoothLabel, TAdvSmoothLedLabel, TButton, TAdvSmoothSpinner,
+                  TAdvSmoothTrackBar, TAdvSmoothButton, TALAudioOut, TALWavePlayer, TALAmplifier>();
 }
 
 }  // namespace sib

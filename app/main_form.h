@@ -4,22 +4,28 @@
 
 #include <string_view>
 
-#include "app/interim_controls.h"
 #include "app/noise_form.h"
 #include "app/noise_window.h"
+#include "controls/led_label.h"
+#include "controls/smooth_button.h"
+#include "controls/smooth_label.h"
+#include "controls/smooth_panel.h"
+#include "controls/spinner.h"
+#include "controls/track_bar.h"
+#include "platform/ui/std_controls.h"
 
 namespace sib {
 
 struct TWindowControls {
-  using TSmoothButton = TInterimCaptionControl;
-  using TSmoothPanel = TInterimPanel;
-  using TSmoothLabel = TInterimCaptionControl;
-  using TLedLabel = TInterimLedLabel;
-  using TSpinner = TInterimSpinner;
-  using TSpinnerRangeType = TInterimRangeType;
-  using TTrackBar = TInterimTrackBar;
-  using TPlainButton = TInterimCaptionControl;
-  using TPlainLabel = TInterimCaptionControl;
+  using TSmoothButton = TAdvSmoothButton;
+  using TSmoothPanel = TAdvSmoothPanel;
+  using TSmoothLabel = TAdvSmoothLabel;
+  using TLedLabel = TAdvSmoothLedLabel;
+  using TSpinner = TAdvSmoothSpinner;
+  using TSpinnerRangeType = TAdvSmoothSpinnerRangeType;
+  using TTrackBar = TAdvSmoothTrackBar;
+  using TPlainButton = TButton;
+  using TPlainLabel = TLabel;
 };
 
 class TForm1 : public TNoiseWindow<TNoiseFormMembers<TWindowControls>> {

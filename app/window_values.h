@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -28,7 +29,11 @@ inline constexpr double kCreationGain = 0.1;
 // formed in extended precision and rounded to a double once.
 inline constexpr long double kGainPerUnit = 0.002L;
 
-// The address the link button asks the desktop to open.
+// The address the link button asks the desktop to open: the project's home page when the build names
+// one, else the user guide as a file address.
 const std::string& HomePage();
+
+// "file://" and the path, with every byte but letters, digits and "/-._~" percent-encoded.
+std::string FileAddress(const std::filesystem::path& AbsolutePath);
 
 }  // namespace sib

@@ -64,6 +64,7 @@ TPropertyList TAdvSmoothLabel::PublishedProperties() {
       prop("WordWrap", &L::WordWrap, &L::SetWordWrap).defaultValue(false),
       prop("TextRendering", &L::TextRendering, &L::SetTextRendering).defaultValue(TTextRenderingHint::tAntiAlias),
       prop("OnChange", &L::OnChange, &L::SetOnChange),
+      prop("Version", &L::Version, &L::SetVersion),
   };
 }
 

@@ -92,6 +92,7 @@ TPropertyList TAdvSmoothPanel::PublishedProperties() {
       prop("PictureContainer", &P::PictureContainer, &P::SetPictureContainer),
       prop("OnAnchorClick", &P::OnAnchorClick, &P::SetOnAnchorClick),
       prop("OnDraw", &P::OnDraw, &P::SetOnDraw),
+      prop("Version", &P::Version, &P::SetVersion),
   };
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/components/filer.h"
 #include "platform/core/format.h"
 
 namespace sib {
@@ -42,6 +43,17 @@ TPropertyList TComponent::PublishedProperties() {
       prop("Name", &TComponent::Name, &TComponent::SetName).stored(false),
       prop("Tag", &TComponent::tag_).defaultValue(0),
   };
+}
+
+void TComponent::DefineProperties(TFiler& Filer) {
+  TPersistent::DefineProperties(Filer);
+  const bool placed = designInfo_.Left != 0 || designInfo_.Top != 0;
+  Filer.DefineProperty(
+      "Left", [this](TReader& Reader) { designInfo_.Left = Reader.ReadInteger(); },
+      [this](TWriter& Writer) { Writer.WriteInteger(designInfo_.Left); }, placed);
+  Filer.DefineProperty(
+      "Top", [this](TReader& Reader) { designInfo_.Top = Reader.ReadInteger(); },
+      [this](TWriter& Writer) { Writer.WriteInteger(designInfo_.Top); }, placed);
 }
 
 TComponent::TComponent(TComponent* AOwner) {

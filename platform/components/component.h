@@ -91,6 +91,16 @@ class TComponent : public TPersistent {
   std::int64_t Tag() const { return tag_; }
   void SetTag(std::int64_t value) { tag_ = value; }
 
+  // Where a designer placed a component that is not a control, stored as "Left" and "Top". Only
+  // kept and saved again; nothing at run time depends on it.
+  struct TDesignInfo {
+    std::int32_t Left = 0;
+    std::int32_t Top = 0;
+  };
+  TDesignInfo DesignInfo() const { return designInfo_; }
+  void SetDesignInfo(TDesignInfo Value) { designInfo_ = Value; }
+  void DefineProperties(TFiler& Filer) override;
+
   TComponentState ComponentState() const { return state_; }
   // Marks the component, and with `SetChildren` what it owns, as being designed (or not).
   void SetDesigning(bool Value, bool SetChildren = true);
@@ -165,6 +175,7 @@ class TComponent : public TPersistent {
   TComponent* owner_ = nullptr;
   std::string name_;
   std::int64_t tag_ = 0;
+  TDesignInfo designInfo_;
   TComponentState state_;
   std::vector<TComponent*> components_;
   std::vector<TComponent*> freeNotifies_;

@@ -124,11 +124,11 @@ TEST_F(FormsStartUp, ErrorsFromHandlersAreShownAndTheLoopGoesOn) {
   RecordingsFolder folder{"Pink.wav", "White.wav"};
   WorkingFolder here(folder.Path());
   std::vector<std::string> ran;
-  loop_.Post([&] { Window()->spNoise->Select(0); });  // Brown.wav is missing
+  loop_.Post([&] { ChooseNoise(*Window(), 0); });  // Brown.wav is missing
   loop_.Post([&] { throw std::runtime_error("Out of paper"); });
   loop_.Post([&] { throw NoTextError(); });
   loop_.Post([&] {
-    Window()->spNoise->Select(2);
+    ChooseNoise(*Window(), 2);
     ran.push_back(Window()->wp1->FileName() + (Window()->wp1->Opened() ? " open" : " closed"));
     ClickAt(Middle(Window()->btnExit));
   });

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "framework/pin_persistence.h"
 #include "tests/app/window_fixture.h"
 
 namespace sib::test {
@@ -80,6 +81,55 @@ TEST_F(MainForm, StartsStoppedWithPinkAtHalfLevelAndTheOutputDisabled) {
   EXPECT_EQ(form->out1->InputPin()->SourcePin(), form->amp1->OutputPin());
 }
 
+TEST_F(MainForm, TheStoredLinksExistOnBothEndsAndNoPlaceholderIsLeft) {
+  TForm1* form = Create();
+  ASSERT_EQ(form->wp1->OutputPin()->SinkCount(), 1u);
+  EXPECT_EQ(form->wp1->OutputPin()->GetSink(0), form->amp1->InputPin());
+  EXPECT_EQ(form->amp1->InputPin()->SourcePin(), form->wp1->OutputPin());
+  ASSERT_EQ(form->amp1->OutputPin()->SinkCount(), 1u);
+  EXPECT_EQ(form->amp1->OutputPin()->GetSink(0), form->out1->InputPin());
+  EXPECT_EQ(form->out1->InputPin()->SourcePin(), form->amp1->OutputPin());
+  EXPECT_EQ(OWPlaceholders().size(), 0u);
+}
+
+TEST_F(MainForm, FocusStartsOnTheStartButtonAndTabVisitsTheControlsInTheirOrder) {
+  TForm1* form = Create();
+  form->Show();
+  ASSERT_NE(form->ActiveControl(), nullptr);
+  EXPECT_EQ(form->ActiveControl()->Name(), "btnBegin");
+  std::vector<std::string> visited;
+  for (int i = 0; i < 5; ++i) {
+    form->Events().HostKeyDown(VK_TAB, {}, false);
+    form->Events().HostKeyUp(VK_TAB, {});
+    visited.push_back(form->ActiveControl() ? form->ActiveControl()->Name() : "(none)");
+  }
+  EXPECT_EQ(visited, (std::vector<std::string>{"btnExit", "btnZorvex", "spNoise", "tbVol", "btnBegin"}));
+}
+
+TEST_F(MainForm, ValuesNothingUsesAreKeptAndReadOnlyVersionsStay) {
+  TForm1* form = Create();
+  EXPECT_EQ(form->ledVol->Caption()->TimeValue(), 40542.27532230324);
+  EXPECT_EQ(form->spNoise->Columns()->Items(0)->DateRangeTo(), 40562.24794212963);
+  EXPECT_EQ(form->AdvSmoothLabel1->CaptionShadow()->Text(), "AdvSmoothLabel");
+  EXPECT_EQ(form->btnBegin->Status()->Caption(), "0");
+  EXPECT_FALSE(form->btnBegin->Status()->Visible()) << "the badge stays hidden";
+  EXPECT_EQ(form->wp1->DesignInfo().Left, 56);
+  EXPECT_EQ(form->pn1->Version(), "1.0.9.3");
+  EXPECT_EQ(form->tbVol->Version(), "1.2.2.0");
+}
+
+TEST_F(MainForm, TheWindowIsFixedInSizeCentredAndWithoutMaximizeBox) {
+  TForm1* form = Create();
+  EXPECT_EQ(form->ClientWidth(), 471);
+  EXPECT_EQ(form->ClientHeight(), 413);
+  EXPECT_EQ(form->BorderStyle(), bsSingle);
+  EXPECT_EQ(form->Position(), poDesktopCenter);
+  EXPECT_FALSE(form->BorderIcons().Contains(biMaximize));
+  EXPECT_EQ(form->Caption(), "Sibilon");
+  EXPECT_EQ(form->btnZorvex->Caption(), "Click here to visit the user guide");
+  EXPECT_EQ(form->Icon()->Entries().size(), 9u);
+}
+
 TEST_F(MainForm, CreationHandlerRunsOnceAfterEveryComponentsLoaded) {
   auto* form = Create<TForm1Probe>();
   EXPECT_EQ(form->CreateCount, 1);
@@ -91,8 +141,8 @@ TEST_F(MainForm, NothingReachesTheDeviceBeforeTheFirstStart) {
   TForm1Probe::BeforeCreate = [this](TForm1Probe& form) { Blocks(form, 5); };
   TForm1* form = Create<TForm1Probe>();
   Blocks(5);
-  form->spNoise->Select(2);
-  form->tbVol->DragTo(100);
+  ChooseNoise(*form, 2);
+  DragThumbTo(*form, 357);
   Blocks(5);
   EXPECT_FALSE(sim_.isOpen(0)) << "the device was opened before the first Start";
   EXPECT_EQ(sim_.playedFrames(0), 0u);
@@ -115,14 +165,14 @@ TEST_F(MainForm, WithoutTheWindowsOwnLoadedStepTheFirstBlocksReachTheDeviceUnsca
 
 TEST_F(MainForm, ReadoutAndGainFollowAClickBesideTheThumb) {
   TForm1* form = Create();
-  form->tbVol->ClickBeside(+1);
+  ClickAt(form->tbVol->ClientToForm({300, 14}));
   EXPECT_EQ(form->tbVol->Position(), 51.0);
   EXPECT_EQ(form->ledVol->Caption()->Value(), 51.0);
   EXPECT_EQ(form->amp1->Coefficient(), 51 / 500.0);
-  form->tbVol->DragTo(9);
-  form->tbVol->EndDrag();
-  EXPECT_EQ(form->ledVol->Caption()->Value(), 9.0);
-  EXPECT_EQ(form->amp1->Coefficient(), 9 / 500.0);
+  DragThumbTo(*form, 0);
+  EXPECT_EQ(form->tbVol->Position(), 0.0);
+  EXPECT_EQ(form->ledVol->Caption()->Value(), 0.0);
+  EXPECT_EQ(form->amp1->Coefficient(), 0.0);
 }
 
 TEST_F(MainForm, StartButtonUnderThePointerTogglesAndLightsOnlyWhileStopped) {

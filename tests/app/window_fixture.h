@@ -91,6 +91,23 @@ class WindowFixture : public ::testing::Test {
     Window()->Events().HostMouseDown(mbLeft, {ssLeft}, At);
     Window()->Events().HostMouseUp(mbLeft, {}, At);
   }
+  // A noise chosen on the spinner without a glide, as a person's choice ends: reported at once.
+  static void ChooseNoise(TForm1& window, int index) {
+    window.spNoise->Columns()->Items(0)->ScrollToValue(index, false, 0);
+  }
+  // The level track bar's thumb dragged by the mouse from its place to `x` pixels into the bar and
+  // let go there.
+  void DragThumbTo(TForm1& window, int x) {
+    TAdvSmoothTrackBar& bar = *window.tbVol;
+    const TGPRectF thumb = bar.GetSliderRect();
+    const int y = static_cast<int>(thumb.Y + thumb.Height / 2);
+    const TPoint from = bar.ClientToForm({static_cast<int>(thumb.X + thumb.Width / 2), y});
+    const TPoint to = bar.ClientToForm({x, y});
+    window.Events().HostMouseMove({}, from);
+    window.Events().HostMouseDown(mbLeft, {ssLeft}, from);
+    window.Events().HostMouseMove({ssLeft}, to);
+    window.Events().HostMouseUp(mbLeft, {}, to);
+  }
   // The main window: the first one created.
   TForm1* Window() const { return static_cast<TForm1*>(app_.MainForm()); }
   static TPoint Middle(const TControl* AControl) {
