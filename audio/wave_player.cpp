@@ -174,7 +174,7 @@ void TALWavePlayer::StartPlaying(bool ARestart) {
   FFirstBuffer = true;
   ResetPosition();
   if (FOpened && FOutputPin) {
-    if (!FRunning || ARestart) FOutputPin->Notify(newOperation<TOWStartWaveOperation>(&FWaveFormat, FPaused));
+    AnnounceFormat(ARestart);
     if (FClockSource == TSLClockSource::csInternal && !FIsPump)
       FOutputPin->Notify(newOperation<TOWStartPumpOperation>(FMasterPump));
   }
@@ -191,6 +191,16 @@ void TALWavePlayer::StartPlaying(bool ARestart) {
   if (FFrameDelay == 0) FFrameDelay = 10;
   if (FOpened && !FPaused) StartClock();
   FRunning = true;
+}
+
+void TALWavePlayer::AnnounceFormat(bool ARestart) {
+  const bool newFormat =
+      FRunning && std::memcmp(&FAnnouncedFormat, &FWaveFormat, sizeof(TALWaveFormatExtensible)) != 0;
+  if (newFormat && !ARestart) FOutputPin->Stop();
+  if (!FRunning || ARestart || newFormat) {
+    FOutputPin->Notify(newOperation<TOWStartWaveOperation>(&FWaveFormat, FPaused));
+    FAnnouncedFormat = FWaveFormat;
+  }
 }
 
 void TALWavePlayer::ResetPosition() {

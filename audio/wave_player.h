@@ -66,6 +66,12 @@ class TALWavePlayer : public TALCommonPlayer {
   std::vector<std::uint8_t> lpFormat;
 
  private:
+  // Announces the opened file's format downstream with a start-wave when nothing runs yet, on a
+  // restart, or when a file replaced while running delivers another format than the one announced:
+  // the running stream is then stopped first, so that the output plays out the old format and opens
+  // the device again in the new one instead of playing the new samples at the old rate.
+  void AnnounceFormat(bool ARestart);
+
   // Chooses FWaveFormat (and opens the decoder of a coded source). False when the decoder cannot be
   // opened; ADecoderResult then holds its code.
   bool ChooseDeliveredFormat(const WaveStream& AStream, std::unique_ptr<WaveDecoder>& ADecoder,
@@ -76,6 +82,9 @@ class TALWavePlayer : public TALCommonPlayer {
   // surplus; returns the frames placed.
   std::int32_t DecodeInPlace(std::uint8_t* ABuffer, std::int32_t ABytes, std::int32_t ACount,
                              std::uint32_t AFrameBytes);
+
+  // What the last start-wave announced.
+  TALWaveFormatExtensible FAnnouncedFormat;
 };
 
 }  // namespace sib

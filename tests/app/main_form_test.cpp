@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "framework/pin_persistence.h"
+#include "platform/media/wave_file.h"
 #include "tests/app/window_fixture.h"
 
 namespace sib::test {
@@ -128,6 +129,22 @@ TEST_F(MainForm, TheWindowIsFixedInSizeCentredAndWithoutMaximizeBox) {
   EXPECT_EQ(form->Caption(), "Sibilon");
   EXPECT_EQ(form->btnZorvex->Caption(), "Click here to visit the user guide");
   EXPECT_EQ(form->Icon()->Entries().size(), 9u);
+}
+
+// A choice made while playing switches the file without a new start-wave when the formats agree, so
+// the three recordings must share one: otherwise the player stops and announces the new format, a
+// gap the user would hear.
+TEST(Recordings, TheThreeShareOneFormat) {
+  std::vector<std::vector<std::uint8_t>> formats;
+  for (const char* name : {"Brown.wav", "Pink.wav", "White.wav"}) {
+    std::unique_ptr<WaveFile> file;
+    ASSERT_EQ(WaveFile::open(std::string(SIB_DATA_DIR) + "/" + name, file), kMediaOk) << name;
+    std::unique_ptr<WaveStream> stream;
+    ASSERT_EQ(file->getAudioStream(stream), kMediaOk) << name;
+    formats.emplace_back(stream->format().begin(), stream->format().end());
+  }
+  EXPECT_EQ(formats[0], formats[1]);
+  EXPECT_EQ(formats[0], formats[2]);
 }
 
 TEST_F(MainForm, CreationHandlerRunsOnceAfterEveryComponentsLoaded) {

@@ -103,6 +103,27 @@ TEST_F(WavePlayerTest, ANewFileWithoutRestartSendsNoStopAndNoStartWaveAndPlaysTh
   EXPECT_EQ(Count("stop"), 0u);
 }
 
+TEST_F(WavePlayerTest, ANewFileOfAnotherFormatWithoutRestartStopsTheStreamAndAnnouncesItsFormat) {
+  player->SetRestartOnNewFile(false);
+  player->SetFileName(File("a.wav", 5000, 1));
+  Produce(1);
+  std::vector<std::uint8_t> mono(2 * 3000, 0);
+  player->SetFileName(folder.write("mono22k.wav", test::waveBytes({.channels = 1, .rate = 22050}, mono)));
+  Produce(1);
+  EXPECT_EQ(StreamKinds(), (std::vector<std::string>{"start-wave", "buffer", "stop", "start-wave", "buffer"}));
+  const std::vector<Received> log = consumer->Log();
+  const auto last = std::find_if(log.rbegin(), log.rend(), [](const Received& r) { return r.Kind == "start-wave"; });
+  EXPECT_EQ(last->SampleRate, 22050);
+  // Back to the first format, and once more to a file of the same one: only the change of format
+  // stops the stream.
+  player->SetFileName(File("b.wav", 3000, 2));
+  player->SetFileName(File("c.wav", 3000, 3));
+  Produce(1);
+  EXPECT_EQ(Count("stop"), 2u);
+  EXPECT_EQ(Count("start-wave"), 3u);
+  EXPECT_EQ(Blocks().back(), (Block{1024, 0, 3}));
+}
+
 TEST_F(WavePlayerTest, ANewFileWithRestartSendsAStopAndAFreshStartWave) {
   player->SetFileName(File("a.wav", 5000, 1));
   Produce(1);
