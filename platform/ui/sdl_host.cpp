@@ -149,8 +149,13 @@ void SdlHost::MessageBox(const std::string& Caption, const std::string& Text, TM
   const SDL_MessageBoxButtonData ok{SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1,
                                     "OK"};
   const SDL_MessageBoxData box{flags, parent, Caption.c_str(), Text.c_str(), 1, &ok, nullptr};
+  // Errors and warnings also go to standard error, where a terminal or the session's log keeps them
+  // after the box is gone; every text does when no box can be shown.
+  const bool logged = Kind != TMessageBoxKind::Information;
+  const auto log = [&] { std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str()); };
+  if (logged) log();
   int pressed = 0;
-  if (SDL_ShowMessageBox(&box, &pressed) != 0) std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
+  if (SDL_ShowMessageBox(&box, &pressed) != 0 && !logged) log();
   dropInput();
 }
 

@@ -1,0 +1,308 @@
+// The whole program as a person uses it: `sibilon` started in a folder with the recordings, its window
+// on a private X server driven with xdotool, its sound going to a private PulseAudio server and
+// recorded from the null sink's monitor. The window's pixels are compared with the same window made in
+// this process, and the recorded noise with the recordings themselves.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "app/main_form.h"
+#include "platform/audio/simulated_wave_out.h"
+#include "platform/audio/wave_out.h"
+#include "platform/timer/media_timer.h"
+#include "platform/ui/application.h"
+#include "platform/ui/forms_application.h"
+#include "platform/ui/headless_host.h"
+#include "tests/program/program_fixture.h"
+#include "x_server.h"
+
+namespace sib::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr std::size_t kBlockFrames = 1024;
+
+// A folder of its own, removed with the object, holding copies of the named recordings.
+class ProgramFolder {
+ public:
+  explicit ProgramFolder(std::initializer_list<const char*> ARecordings) {
+    std::string path = (std::filesystem::temp_directory_path() / "sib-program-XXXXXX").string();
+    if (!::mkdtemp(path.data())) throw std::runtime_error("mkdtemp");
+    FPath = path;
+    for (const char* name : ARecordings) std::filesystem::copy_file(std::filesystem::path(SIB_DATA_DIR) / name, FPath / name);
+  }
+  ~ProgramFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(FPath, ignored);
+  }
+  const std::filesystem::path& Path() const { return FPath; }
+
+ private:
+  std::filesystem::path FPath;
+};
+
+// The window made in this process from the same description, on a headless host and a simulated
+// device: the reference for the real window's pixels and the source of its controls' geometry.
+struct ReferenceWindow {
+  Application loop;
+  ManualTickSource ticks;
+  ScopedMediaTickSource scopedTicks{ticks};
+  SimulatedWaveOut device;
+  ScopedWaveOutDriver driver{device};
+  HeadlessHost host;
+  TApplication application{host, loop};
+  TForm1* form = nullptr;
+
+  ReferenceWindow() {
+    RegisterForm1Classes();
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(SIB_DATA_DIR);
+    form = application.CreateForm<TForm1>(Form1Description());
+    std::filesystem::current_path(here);
+    form->Show();
+    form->PaintDirty();
+  }
+  TImageView Image() {
+    form->PaintDirty();
+    return form->Image();
+  }
+  // The middle of a control, in the window's client coordinates.
+  static TPoint Middle(const TControl* AControl) {
+    return AControl->ClientToForm({AControl->Width() / 2, AControl->Height() / 2});
+  }
+};
+
+// The pixels that differ between a part of a screenshot and the same part of an image.
+int DifferentPixelsIn(const Png& Shot, const TImageView& Image, const TControl& Part) {
+  const TPoint origin = Part.ClientToForm({0, 0});
+  int different = 0;
+  for (int y = origin.Y; y < origin.Y + Part.Height(); ++y)
+    for (int x = origin.X; x < origin.X + Part.Width(); ++x) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(reinterpret_cast<const std::uint8_t*>(Image.Pixels) +
+                                                               static_cast<std::ptrdiff_t>(y) * Image.Stride);
+      if ((Shot.At(x, y) & 0xFFFFFF) != (row[x] & 0xFFFFFF)) ++different;
+    }
+  return different;
+}
+
+class Program : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { FX = new XServer(); }
+  static void TearDownTestSuite() {
+    delete FX;
+    FX = nullptr;
+  }
+
+  void SetUp() override {
+    // What the X libraries, fontconfig, SDL's drivers and the sound client keep for the life of the
+    // program is theirs, not ours: the leak checker of a sanitised program is told so.
+    FSuppressions = std::filesystem::temp_directory_path() / ("sib-lsan-" + std::to_string(::getpid()) + ".txt");
+    std::ofstream(FSuppressions) << "leak:libfontconfig.so\nleak:libX11.so\nleak:libSDL2\nleak:libxkbcommon\n"
+                                    "leak:libdbus\nleak:libcairo.so\nleak:libpulse\nleak:libglib\n";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove(FSuppressions, ignored);
+  }
+
+  // Starts the program in `Folder`, playing to `Sound`.
+  std::unique_ptr<ChildProcess> Start(const std::filesystem::path& Folder, const PulseServer& Sound) {
+    std::vector<std::string> environment = Sound.ClientEnvironment();
+    environment.insert(environment.end(),
+                       {"SDL_AUDIODRIVER=pulseaudio", "SDL_VIDEODRIVER=x11", "DISPLAY=" + FX->Display(),
+                        // A desktop session has a bus; without one libdbus would first try to start one.
+                        "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
+                        "LSAN_OPTIONS=suppressions=" + FSuppressions.string()});
+    return std::make_unique<ChildProcess>(ChildProcess::Options{{SIB_PROGRAM}, environment, Folder, {}});
+  }
+
+  static void Xdotool(std::vector<std::string> Args) {
+    Args.insert(Args.begin(), "xdotool");
+    ASSERT_EQ(RunProgram(Args).exitCode, 0) << Args[1];
+  }
+  void MoveTo(TPoint At) {
+    Xdotool({"mousemove", "--sync", "--window", FWindow, std::to_string(At.X), std::to_string(At.Y)});
+  }
+  void ClickAt(TPoint At) {
+    MoveTo(At);
+    Xdotool({"click", "1"});
+  }
+  Png Screenshot(const std::string& Name) {
+    const std::string path = OutputFolder() + "/" + Name;
+    EXPECT_EQ(RunProgram({"import", "-window", FWindow, "png:" + path}).exitCode, 0);
+    return ReadPng(path);
+  }
+
+  static inline XServer* FX = nullptr;
+  std::filesystem::path FSuppressions;
+  std::string FWindow;
+};
+
+// The level of the noise, as a fraction of the recording's own.
+double LevelAgainst(std::span<const std::int16_t> Recorded, const std::vector<std::int16_t>& Recording) {
+  return Rms(Recorded) / Rms(Recording);
+}
+
+// The first frame from which the level stays above 1.5 times the level before `From`.
+std::optional<std::size_t> LevelRise(const MonitorRecorder& Recorder, std::size_t From) {
+  constexpr std::size_t kStretch = 256;
+  const std::size_t before = MonitorRecorder::FramesOf(300ms);
+  const double level = Rms(Recorder.Samples(From - before, before));
+  const std::vector<double> levels = RmsLevels(Recorder.Samples(From, MonitorRecorder::FramesOf(1000ms)), kStretch);
+  for (std::size_t k = 0; k < levels.size(); ++k)
+    if (levels[k] > 1.5 * level) return From + k * kStretch;
+  return std::nullopt;
+}
+
+// The frame after the last sound heard within `Within` of `From`.
+std::size_t SilenceFrom(const MonitorRecorder& Recorder, std::size_t From, std::chrono::milliseconds Within) {
+  const std::vector<std::int16_t> samples = Recorder.Samples(From, MonitorRecorder::FramesOf(Within));
+  std::size_t last = 0;
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    if (samples[i] != 0) last = i / MonitorRecorder::kChannels + 1;
+  return From + last;
+}
+
+TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) {
+  const std::vector<std::int16_t> pink = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "Pink.wav");
+  const std::vector<std::int16_t> white = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "White.wav");
+  ReferenceWindow reference;
+  TForm1& window = *reference.form;
+
+  PulseServer sound;
+  MonitorRecorder recorder(sound);
+  ProgramFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
+  std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
+  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
+  ASSERT_NE(id, 0u) << program->ErrorOutput();
+  FWindow = std::to_string(id);
+  Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
+
+  // At start: Pink Noise chosen, the level at its middle, "050", "Start Noise" on silver, and silence.
+  const std::size_t opened = recorder.Frames();
+  ASSERT_TRUE(recorder.WaitForFrames(opened + MonitorRecorder::FramesOf(1000ms), 10s));
+  const Png atStart = Screenshot("program_at_start.png");
+  const TImageView image = reference.Image();
+  ASSERT_EQ(atStart.width, image.Width);
+  ASSERT_EQ(atStart.height, image.Height);
+  EXPECT_EQ(DifferentPixels(atStart, image.Pixels, image.Stride), 0) << "the window differs from its description";
+  EXPECT_EQ(Rms(recorder.Samples(opened, MonitorRecorder::FramesOf(1000ms))), 0) << "something played before Start";
+
+  // Start: the pink recording at a tenth of its level (the output steers its rate a little).
+  std::size_t mark = recorder.Frames();
+  ClickAt(ReferenceWindow::Middle(window.btnBegin));
+  const std::optional<std::size_t> onset = recorder.WaitForSound(mark, 20, 20s);
+  ASSERT_TRUE(onset) << "Start played nothing";
+  const std::size_t steady = *onset + MonitorRecorder::FramesOf(250ms);
+  ASSERT_TRUE(recorder.WaitForFrames(steady + MonitorRecorder::FramesOf(2000ms), 10s));
+  const std::vector<std::int16_t> started = recorder.Samples(steady, MonitorRecorder::FramesOf(2000ms));
+  EXPECT_NEAR(LevelAgainst(started, pink), 0.1, 0.005);
+  EXPECT_NEAR(Brightness(started) / Brightness(pink), 1.0, 0.1) << "not the pink recording";
+  const Png playing = Screenshot("program_playing.png");
+  reference.application.Loop().ProcessMessages();
+  {
+    // The same window in this process, started the same way, shows the same button.
+    window.Events().HostMouseMove({}, ReferenceWindow::Middle(window.btnBegin));
+    window.Events().HostMouseDown(mbLeft, {ssLeft}, ReferenceWindow::Middle(window.btnBegin));
+    window.Events().HostMouseUp(mbLeft, {}, ReferenceWindow::Middle(window.btnBegin));
+    EXPECT_EQ(DifferentPixelsIn(playing, reference.Image(), *window.btnBegin), 0) << "the button does not show Stop";
+  }
+
+  // The thumb dragged to the end: "100", and twice the level within two blocks and what the device
+  // holds (measured below, by how long the stop takes to fall silent).
+  const TGPRectF thumb = window.tbVol->GetSliderRect();
+  const int thumbY = static_cast<int>(thumb.Y + thumb.Height / 2);
+  MoveTo(window.tbVol->ClientToForm({static_cast<int>(thumb.X + thumb.Width / 2), thumbY}));
+  Xdotool({"mousedown", "1"});
+  const std::size_t dragged = recorder.Frames();
+  MoveTo(window.tbVol->ClientToForm({window.tbVol->Width() - 1, thumbY}));
+  Xdotool({"mouseup", "1"});
+  ASSERT_TRUE(recorder.WaitForFrames(dragged + MonitorRecorder::FramesOf(2000ms), 10s));
+  const std::optional<std::size_t> rise = LevelRise(recorder, dragged);
+  ASSERT_TRUE(rise) << "the level did not rise";
+  const std::vector<std::int16_t> louder =
+      recorder.Samples(*rise + MonitorRecorder::FramesOf(200ms), MonitorRecorder::FramesOf(1000ms));
+  EXPECT_NEAR(LevelAgainst(louder, pink), 0.2, 0.01);
+  {
+    const Png afterDrag = Screenshot("program_level_100.png");
+    TAdvSmoothTrackBar& bar = *window.tbVol;
+    const TGPRectF referenceThumb = bar.GetSliderRect();
+    const TPoint from = bar.ClientToForm({static_cast<int>(referenceThumb.X + referenceThumb.Width / 2), thumbY});
+    window.Events().HostMouseMove({}, from);
+    window.Events().HostMouseDown(mbLeft, {ssLeft}, from);
+    window.Events().HostMouseMove({ssLeft}, bar.ClientToForm({bar.Width() - 1, thumbY}));
+    window.Events().HostMouseUp(mbLeft, {}, bar.ClientToForm({bar.Width() - 1, thumbY}));
+    EXPECT_EQ(window.ledVol->Caption()->Value(), 100);
+    EXPECT_EQ(DifferentPixelsIn(afterDrag, reference.Image(), *window.ledVol), 0) << "the readout does not show 100";
+  }
+
+  // White Noise chosen on the spinner while playing: the file switches without a pause.
+  const TGPRectF band = window.spNoise->GetSelectedRect();
+  mark = recorder.Frames();
+  ClickAt(window.spNoise->ClientToForm(
+      {window.spNoise->Width() / 2,
+       static_cast<int>(band.Y + band.Height / 2) + window.spNoise->ColumnAppearance()->TextSpacing()}));
+  std::optional<std::size_t> switched;
+  for (std::size_t at = mark; !switched && recorder.WaitForFrames(at + 4096, 10s); at += 1024)
+    if (Brightness(recorder.Samples(at, 4096)) > 0.9 * Brightness(white)) switched = at + 4096;
+  ASSERT_TRUE(switched) << "White Noise never played";
+  ASSERT_TRUE(recorder.WaitForFrames(*switched + MonitorRecorder::FramesOf(1000ms), 10s));
+  EXPECT_NEAR(LevelAgainst(recorder.Samples(*switched, MonitorRecorder::FramesOf(1000ms)), white), 0.2, 0.01);
+  const std::vector<double> levels = RmsLevels(recorder.Samples(mark, *switched - mark), 256);
+  EXPECT_GT(*std::min_element(levels.begin(), levels.end()), 0.05 * Rms(white)) << "a gap at the switch";
+
+  // Stop: silence once the device has played what it held, and from then on.
+  const std::size_t stopped = recorder.Frames();
+  ClickAt(ReferenceWindow::Middle(window.btnBegin));
+  ASSERT_TRUE(recorder.WaitForFrames(stopped + MonitorRecorder::FramesOf(2000ms), 10s));
+  const std::size_t silent = SilenceFrom(recorder, stopped, 2000ms);
+  EXPECT_LT(silent - stopped, MonitorRecorder::FramesOf(1000ms)) << "Stop did not silence the noise";
+  const std::size_t deviceHeld = silent - stopped;
+  EXPECT_LE(*rise - dragged, 2 * kBlockFrames + deviceHeld + MonitorRecorder::FramesOf(50ms))
+      << "the new level came late: " << (*rise - dragged) << " frames, the device held " << deviceHeld;
+
+  std::printf("pink level %.4f (0.1), brightness %.3f of the recording's; louder %.4f (0.2); new level after %.1f ms; "
+              "white level %.4f (0.2); stop silent after %.1f ms\n",
+              LevelAgainst(started, pink), Brightness(started) / Brightness(pink), LevelAgainst(louder, pink),
+              (*rise - dragged) * 1000.0 / MonitorRecorder::kRate,
+              LevelAgainst(recorder.Samples(*switched, MonitorRecorder::FramesOf(1000ms)), white),
+              deviceHeld * 1000.0 / MonitorRecorder::kRate);
+
+  // Exit: the loop ends and the program with it, every thread joined.
+  ClickAt(ReferenceWindow::Middle(window.btnExit));
+  EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(0)) << program->ErrorOutput();
+}
+
+TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClosed) {
+  PulseServer sound;
+  ProgramFolder folder{"Brown.wav", "White.wav"};
+  std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
+  const unsigned long box = WaitForWindowNamed("Sibilon", 60000);
+  ASSERT_NE(box, 0u) << program->ErrorOutput();
+  FWindow = std::to_string(box);
+  ASSERT_TRUE(program->WaitForErrorOutput("\n", 10s));
+  // "<code> - <HEX>": the same number in decimal and in upper-case hexadecimal.
+  const std::string errors = program->ErrorOutput();
+  const std::string shown = "Sibilon: Can't open file : Pink.wav . - ";
+  const std::size_t at = errors.find(shown);
+  ASSERT_NE(at, std::string::npos) << errors;
+  const std::string code = errors.substr(at + shown.size(), errors.find('\n', at) - at - shown.size());
+  const std::size_t dash = code.find(" - ");
+  ASSERT_NE(dash, std::string::npos) << code;
+  const std::string decimal = code.substr(0, dash);
+  const std::string hex = code.substr(dash + 3);
+  EXPECT_EQ(decimal.find_first_not_of("0123456789"), std::string::npos) << code;
+  EXPECT_EQ(hex.find_first_not_of("0123456789ABCDEF"), std::string::npos) << code;
+  EXPECT_EQ(std::stoul(decimal), std::stoul(hex, nullptr, 16)) << code;
+  Screenshot("program_missing_recording.png");
+  EXPECT_FALSE(program->WaitForExit(0ms)) << "the program ended before the box was closed";
+  Xdotool({"key", "--window", FWindow, "Return"});
+  EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(1)) << errors;
+}
+
+}  // namespace
+}  // namespace sib::test
