@@ -63,7 +63,6 @@ void TAdvSmoothButton::Changed() {
 
 void TAdvSmoothButton::InvalidateCache() {
   if (DisableCache) return;
-  FCache = gfx::Bitmap(Width(), Height());
   FValidCache = false;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "controls/gdip_button.h"
+#include "controls/scaled_cache.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/ui/win_control.h"
 
@@ -77,9 +78,10 @@ class TAdvSmoothButton : public TCustomControl {
   bool ValidCache() const { return FValidCache; }
   // How many times the cache has been redrawn.
   std::uint64_t CacheRedrawCount() const { return FCacheRedraws; }
-  const gfx::Bitmap& Cache() const { return FCache; }
-  // Redraws the cache now when it is stale (Paint does this itself).
-  void UpdateCache();
+  const gfx::Bitmap& Cache() const { return FCache.Bitmap(); }
+  // Redraws the cache now when it is stale or made for another scale (Paint does this itself, at the
+  // display's scale).
+  void UpdateCache(double Scale = 1.0);
 
   // --- input ---
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -116,8 +118,8 @@ class TAdvSmoothButton : public TCustomControl {
   void AppearanceFontChanged(TObject* Sender);
   void IsAppearanceFontStored(TObject* Sender, bool& IsStored);
   void ReleaseAccelerator();
-  // Paints the face, focus outline and badge into the cache (smooth_button_paint.cpp).
-  void RedrawCache();
+  // Paints the face, focus outline and badge into the cache at `Scale` (smooth_button_paint.cpp).
+  void RedrawCache(double Scale);
 
   std::unique_ptr<TGDIPButton> FAppearance;
   std::unique_ptr<TAdvSmoothButtonStatus> FStatus;
@@ -137,7 +139,7 @@ class TAdvSmoothButton : public TCustomControl {
   bool FFocused = false;
   bool FAcceleratorDown = false;
   bool FCopyingFont = false;
-  gfx::Bitmap FCache;
+  TScaledCache FCache;
   bool FValidCache = false;
   bool DisableCache = true;
   std::uint64_t FCacheRedraws = 0;

@@ -250,16 +250,17 @@ void TGDIPStatus::Draw(gfx::Graphics& g, int X, int Y, int Width, int Height, bo
 
 // ---- the button -----------------------------------------------------------------------------------
 
-void TAdvSmoothButton::UpdateCache() {
-  if (!FValidCache) RedrawCache();
+void TAdvSmoothButton::UpdateCache(double Scale) {
+  if (!FValidCache || !FCache.Fits(Width(), Height(), Scale)) RedrawCache(Scale);
 }
 
-void TAdvSmoothButton::RedrawCache() {
-  if (FCache.Width() != Width() || FCache.Height() != Height()) FCache = gfx::Bitmap(Width(), Height());
+void TAdvSmoothButton::RedrawCache(double Scale) {
+  if (!FCache.Fits(Width(), Height(), Scale)) FCache.Resize(Width(), Height(), Scale);
   ++FCacheRedraws;
   FValidCache = true;
-  if (!FCache.Ok()) return;
-  gfx::Graphics g(FCache);
+  if (!FCache.Bitmap().Ok()) return;
+  gfx::Graphics g(FCache.Bitmap());
+  FCache.Prepare(g);
   g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
   g.SetTextRenderingHint(gfx::TextRenderingHint::AntiAlias);
   g.Clear(gfx::Color::Argb(0, 0, 0, 0));
@@ -295,8 +296,8 @@ void TAdvSmoothButton::RedrawCache() {
 }
 
 void TAdvSmoothButton::Paint(TCanvas& Canvas) {
-  UpdateCache();
-  Canvas.Graphics().DrawImage(FCache, PointF{0, 0});
+  UpdateCache(Canvas.Scale());
+  FCache.DrawTo(Canvas.Graphics());
 }
 
 }  // namespace sib

@@ -143,22 +143,23 @@ void TAdvSmoothPanel::Resize() {
 
 void TAdvSmoothPanel::Paint(TCanvas& Canvas) {
   if (Width() > 1 && Height() > 1) {
-    if (refreshcache) RedrawCache();
+    if (refreshcache || !FCache.Fits(Width(), Height(), Canvas.Scale())) RedrawCache(Canvas.Scale());
     if (!FTransparent) Canvas.FillRect(ClientRect(), Color());
     gfx::Graphics& g = Canvas.Graphics();
     const gfx::GraphicsState saved = g.Save();
     g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
-    g.DrawImage(FCache, gfx::PointF{0, 0});
+    FCache.DrawTo(g);
     g.Restore(saved);
   }
   FOnDraw(this, Canvas, ClientRect());
 }
 
-void TAdvSmoothPanel::RedrawCache() {
+void TAdvSmoothPanel::RedrawCache(double Scale) {
   refreshcache = false;
   ++FCacheRedraws;
-  FCache = gfx::Bitmap(Width(), Height());
-  gfx::Graphics g(FCache);
+  FCache.Resize(Width(), Height(), Scale);
+  gfx::Graphics g(FCache.Bitmap());
+  FCache.Prepare(g);
   g.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
   switch (FCaption->TextRendering()) {
     case tAntiAlias: g.SetTextRenderingHint(gfx::TextRenderingHint::AntiAlias); break;
@@ -261,8 +262,8 @@ void TAdvSmoothPanel::SaveToTheme(const std::filesystem::path& FileName) {
 
 void TAdvSmoothPanel::SaveToImage(const std::filesystem::path& Filename, int ImageWidth, int ImageHeight,
                                   TImageType ImageType, int ImageQualityPercentage) {
-  if (refreshcache || FCache.Width() != Width() || FCache.Height() != Height()) RedrawCache();
-  SaveBitmapToImage(FCache, Filename, ImageWidth, ImageHeight, ImageType, ImageQualityPercentage);
+  if (refreshcache || !FCache.Fits(Width(), Height(), 1.0)) RedrawCache(1.0);
+  SaveBitmapToImage(FCache.Bitmap(), Filename, ImageWidth, ImageHeight, ImageType, ImageQualityPercentage);
 }
 
 }  // namespace sib

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "controls/gdip_picture_container.h"
+#include "controls/scaled_cache.h"
 #include "controls/smooth_caption.h"
 #include "platform/graphics/bitmap.h"
 #include "platform/ui/win_control.h"
@@ -111,7 +112,7 @@ class TAdvSmoothPanel : public TCustomControl {
 
   // How many times the cache was redrawn.
   std::uint64_t CacheRedraws() const { return FCacheRedraws; }
-  const gfx::Bitmap& Cache() const { return FCache; }
+  const gfx::Bitmap& Cache() const { return FCache.Bitmap(); }
 
  protected:
   void Paint(TCanvas& Canvas) override;
@@ -120,7 +121,7 @@ class TAdvSmoothPanel : public TCustomControl {
 
  private:
   void PartChanged(TObject* Sender) { (void)Sender, Changed(); }
-  void RedrawCache();
+  void RedrawCache(double Scale);
   void DrawPlainCaption(gfx::Graphics& g, gfx::RectF A);
   int ShadowSize() const;
 
@@ -131,7 +132,7 @@ class TAdvSmoothPanel : public TCustomControl {
   TAdvSmoothPanelAnchorClickEvent FOnAnchorClick;
   TAdvSmoothPanelDrawEvent FOnDraw;
   bool refreshcache = true;
-  gfx::Bitmap FCache;
+  TScaledCache FCache;
   std::uint64_t FCacheRedraws = 0;
 };
 

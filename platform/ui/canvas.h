@@ -60,6 +60,8 @@ class TCanvas {
   TCanvas& operator=(const TCanvas&) = delete;
 
   gfx::Graphics& Graphics() { return graphics_; }
+  // Device pixels per client pixel: what a control that keeps its face in a bitmap makes it at.
+  double Scale() const { return scale_; }
   // The clip in the canvas's own coordinates.
   TRect ClipRect() const { return clip_.Offset(-origin_.X, -origin_.Y); }
 

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/graphics/image.h"
+#include "platform/ui/canvas.h"
 #include "tests/controls/smooth_button_fixture.h"
 
 namespace sib::test {
@@ -116,6 +117,34 @@ TEST_F(SmoothButtonPaint, CaptionIsCentredInItsBoxAndMovesDownWhilePressed) {
   EXPECT_EQ(down.Top, up.Top + 1);
   EXPECT_EQ(down.Bottom, up.Bottom + 1);
   EXPECT_NEAR(down.Left, up.Left, 1) << "the drawing box does not move sideways";
+}
+
+// On a display of two device pixels per client pixel the face is made at that resolution and reaches
+// the screen pixel for pixel, never enlarged from the face of one pixel per pixel.
+TEST_F(SmoothButtonPaint, AtTwiceTheScaleTheFaceIsMadeAtDeviceResolutionAndDrawnOneToOne) {
+  struct TPaintable : TAdvSmoothButton {
+    using TAdvSmoothButton::TAdvSmoothButton;
+    using TAdvSmoothButton::Paint;
+  };
+  TComponentPtr<TPaintable> button = MakeComponent<TPaintable>();
+  SetUpWindowButton(*button);
+  const InkBox single = FindInk(Face(*button), 3, 3, 178, 37);
+  gfx::Image screen(364, 82);
+  {
+    gfx::Graphics g(screen.Pixels());
+    TCanvas canvas(g, 2.0, {0, 0}, {0, 0, 182, 41});
+    button->Paint(canvas);
+  }
+  const gfx::Bitmap& face = button->Cache();
+  ASSERT_EQ(face.Width(), 364);
+  ASSERT_EQ(face.Height(), 82);
+  int different = 0;
+  for (int y = 0; y < 82; ++y)
+    for (int x = 0; x < 364; ++x) different += screen.Pixels().GetPixel(x, y) == face.GetPixel(x, y) ? 0 : 1;
+  EXPECT_EQ(different, 0);
+  const InkBox twice = FindInk(face, 6, 6, 357, 75);
+  EXPECT_NEAR(twice.Right - twice.Left, 2 * (single.Right - single.Left), 4);
+  EXPECT_NEAR(twice.Bottom - twice.Top, 2 * (single.Bottom - single.Top), 4);
 }
 
 TEST_F(SmoothButtonPaint, PressedFaceUsesTheDarkenedColour) {
