@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/audio/wave_out.h"
+#include "platform/core/data_folders.h"
 #include "platform/ui/application.h"
 #include "signal/pool_timer.h"
 #include "tools/noise_chain.h"
@@ -26,20 +27,6 @@ namespace fs = std::filesystem;
 
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadUse = 2;
-
-// The recordings are looked for in the working folder, then in the build's data folder beside the
-// program's own folder.
-std::optional<fs::path> FindRecording(const std::string& AFileName) {
-  std::error_code error;
-  const fs::path here = fs::current_path(error) / AFileName;
-  if (fs::is_regular_file(here, error)) return here;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    const fs::path beside = exe.parent_path().parent_path() / "data" / AFileName;
-    if (fs::is_regular_file(beside, error)) return beside;
-  }
-  return std::nullopt;
-}
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -151,13 +138,14 @@ int Main(const std::vector<std::string>& AArguments) {
     return 0;
   }
   const std::string fileName = NoiseFileName(options.Noise);
-  const std::optional<fs::path> file = FindRecording(fileName);
-  if (!file) {
+  // The working folder first, then the data folder of the build or of the install the program is in.
+  const std::optional<fs::path> folder = FolderHolding(fileName);
+  if (!folder) {
     std::cerr << "sibilon-play: can't find the recording " << fileName
-              << " in the working folder or in the build's data folder\n";
+              << " in the working folder or in the program's data folder\n";
     return kExitBadUse;
   }
-  return Play(options, *file);
+  return Play(options, *folder / fileName);
 }
 
 }  // namespace
