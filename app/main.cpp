@@ -6,15 +6,16 @@
 
 #include "app/forms_start_up.h"
 #include "app/main_form.h"
+#include "app/window_values.h"
 #include "controls/fill_clipboard.h"
-#include "platform/core/data_folders.h"
 #include "platform/ui/sdl_host.h"
 
 int main() {
   using namespace sib;
-  // The window opens the recordings by bare name from the working folder. Started where they are not
-  // (from a terminal, say), the program moves to the data folder of its build or its install.
-  if (const auto folder = FolderHolding("Pink.wav")) {
+  // The window opens the recordings by bare name from the working folder. Started where none of them
+  // is (from the desktop's menu or a terminal), the program moves to the data folder of its build or
+  // its install; a folder with some of them stays, and a missing one is reported when it is opened.
+  if (const auto folder = RecordingsFolder()) {
     std::error_code ignored;
     std::filesystem::current_path(*folder, ignored);
   }

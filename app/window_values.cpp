@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/core/data_folders.h"
+
 namespace sib {
 
 namespace {
@@ -13,10 +15,10 @@ constexpr std::array<const char*, 3> kNoiseFiles = {"Brown.wav", "Pink.wav", "Wh
 // The user guide installed beside the program (<prefix>/bin/sibilon, <prefix>/share/doc/sibilon), or
 // else the one in the source tree the program was built from.
 std::filesystem::path UserGuide() {
+  const std::filesystem::path program = ProgramFile();
   std::error_code error;
-  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (!error) {
-    const std::filesystem::path installed = program.parent_path().parent_path() / "share/doc/sibilon/README.md";
+  if (!program.empty()) {
+    const std::filesystem::path installed = program.parent_path().parent_path() / SIB_INSTALLED_DOC_DIR / "README.md";
     if (std::filesystem::is_regular_file(installed, error)) return installed;
   }
   return SIB_SOURCE_USER_GUIDE;
@@ -46,6 +48,13 @@ std::string FileAddress(const std::filesystem::path& AbsolutePath) {
 std::optional<std::string> NoiseFileName(int SelectedCustomIndex) {
   if (SelectedCustomIndex < 0 || SelectedCustomIndex >= static_cast<int>(kNoiseFiles.size())) return std::nullopt;
   return kNoiseFiles[static_cast<std::size_t>(SelectedCustomIndex)];
+}
+
+std::optional<std::filesystem::path> RecordingsFolder() {
+  std::error_code error;
+  for (const char* name : kNoiseFiles)
+    if (std::filesystem::is_regular_file(name, error)) return std::nullopt;
+  return FolderHolding(kNoiseFiles[1]);
 }
 
 const std::string& HomePage() {

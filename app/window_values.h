@@ -29,6 +29,10 @@ inline constexpr double kCreationGain = 0.1;
 // formed in extended precision and rounded to a double once.
 inline constexpr long double kGainPerUnit = 0.002L;
 
+// The folder to move to before the window opens the recordings: nothing when the working folder holds
+// any of them, else the data folder of the program's build or install that holds them, if one does.
+std::optional<std::filesystem::path> RecordingsFolder();
+
 // The address the link button asks the desktop to open: the project's home page when the build names
 // one, else the user guide as a file address.
 const std::string& HomePage();
