@@ -10,6 +10,11 @@
 namespace sib::test {
 namespace {
 
+// Whether the X window `id` is still mapped and viewable.
+bool Viewable(const std::string& id) {
+  return RunProgram({"xwininfo", "-id", id}).output.find("IsViewable") != std::string::npos;
+}
+
 class SdlLoopXTest : public XWindowTest {
  protected:
   SdlLoopXTest() : XWindowTest(200, 150) {}
@@ -52,7 +57,9 @@ TEST_F(SdlLoopXTest, ExceptionFromAHandlerIsShownInABoxAndTheLoopGoesOn) {
     RunProgram({"import", "-window", id, "png:" + OutputFolder() + "/error_box.png"});
     RunProgram({"xdotool", "mouseup", "1"});
     RunProgram({"xdotool", "mousemove", std::to_string(ScreenLeft() + 150), std::to_string(ScreenTop() + 120), "click", "1"});
-    RunProgram({"xdotool", "windowfocus", "--sync", id, "key", "Return"});
+    // On a busy machine the box may not take keys at once: Return again until it has gone.
+    for (int tries = 0; tries < 20 && Viewable(id); ++tries)
+      RunProgram({"timeout", "5", "xdotool", "windowfocus", "--sync", id, "key", "Return"});
   });
 
   std::vector<std::string> ran;
