@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "controls/html_markup.h"
+#include "platform/core/utf8.h"
 
 namespace sib::html {
 namespace {
@@ -21,65 +22,6 @@ bool SameText(std::string_view a, std::string_view b) {
 
 // Characters that are neither drawn nor white space: the C0 and C1 controls.
 bool IsControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c < 0xA0); }
-
-// Decodes the UTF-8 sequence at s[i] and moves i past it; a byte that starts no valid sequence
-// (overlong, surrogate, beyond U+10FFFF, cut short) is U+FFFD and is passed alone.
-char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  if (b0 < 0x80) {
-    ++i;
-    return b0;
-  }
-  int extra = 0;
-  char32_t c = 0;
-  char32_t least = 0;
-  if ((b0 & 0xE0) == 0xC0) {
-    extra = 1, c = b0 & 0x1F, least = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    extra = 2, c = b0 & 0x0F, least = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    extra = 3, c = b0 & 0x07, least = 0x10000;
-  } else {
-    ++i;
-    return 0xFFFD;
-  }
-  if (i + static_cast<std::size_t>(extra) >= s.size()) {
-    ++i;
-    return 0xFFFD;
-  }
-  for (int k = 1; k <= extra; ++k) {
-    const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-    if ((b & 0xC0) != 0x80) {
-      ++i;
-      return 0xFFFD;
-    }
-    c = (c << 6) | (b & 0x3F);
-  }
-  if (c < least || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) {
-    ++i;
-    return 0xFFFD;
-  }
-  i += static_cast<std::size_t>(extra) + 1;
-  return c;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
 
 struct NamedEntity {
   std::string_view Name;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "controls/html_markup.h"
+#include "platform/core/utf8.h"
 
 namespace sib::html {
 
@@ -24,16 +25,6 @@ std::string Layout::AnchorAt(gfx::PointF point) const {
 }
 
 namespace {
-
-// The next character of valid UTF-8 at s[i], moving i past it.
-char32_t NextChar(std::string_view s, std::size_t& i) {
-  const auto b0 = static_cast<unsigned char>(s[i]);
-  int extra = b0 < 0x80 ? 0 : b0 < 0xE0 ? 1 : b0 < 0xF0 ? 2 : 3;
-  char32_t c = extra == 0 ? b0 : extra == 1 ? (b0 & 0x1F) : extra == 2 ? (b0 & 0x0F) : (b0 & 0x07);
-  ++i;
-  for (; extra > 0 && i < s.size(); --extra) c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-  return c;
-}
 
 // Character widths and font measures for one layout, each asked of the text measure once.
 class Widths {
@@ -84,7 +75,7 @@ class Widths {
 
   float Width(std::uint16_t font, std::string_view utf8) {
     float sum = 0;
-    for (std::size_t i = 0; i < utf8.size();) sum += Width(font, NextChar(utf8, i));
+    for (std::size_t i = 0; i < utf8.size();) sum += Width(font, DecodeUtf8(utf8, i));
     return sum;
   }
 
@@ -182,7 +173,7 @@ class LineBuilder {
       if (item.Kind == ItemKind::Word) text = TextOf(item.Begin, item.Length);
       else if (item.Kind == ItemKind::Image) text = TextOf(doc_.Images[item.Begin].AltBegin, doc_.Images[item.Begin].AltLength);
       else if (item.Kind == ItemKind::Space) widths_.Want(font, U' ');
-      for (std::size_t k = 0; k < text.size();) widths_.Want(font, NextChar(text, k));
+      for (std::size_t k = 0; k < text.size();) widths_.Want(font, DecodeUtf8(text, k));
     }
     widths_.Fetch();
     fetchedUpTo_ = end;
@@ -350,7 +341,7 @@ class LineBuilder {
       float partWidth = 0;
       for (std::size_t i = 0; i < text.size();) {
         const std::size_t at = i;
-        const float w = widths_.Width(font, NextChar(text, i));
+        const float w = widths_.Width(font, DecodeUtf8(text, i));
         const bool lineEmpty = !lineHasContent_ && at == start;
         if (!lineEmpty && lineX_ + partWidth + w > width_ + kEpsilon) {
           if (at > start) AddText(BoxKind::Word, p.Style, p.Begin + std::uint32_t(start), std::uint32_t(at - start), partWidth);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/utf8.h"
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/internal.h"
 
@@ -272,24 +273,6 @@ namespace {
 bool MeasuresNothing(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029 || (c >= 0xD800 && c < 0xE000) ||
          c > 0x10FFFF;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
 }
 
 }  // namespace
