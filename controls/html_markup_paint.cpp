@@ -3,7 +3,6 @@
 #include <cmath>
 #include <optional>
 
-#include "controls/gdip_fill.h"
 #include "controls/html_markup.h"
 #include "platform/graphics/brush.h"
 #include "platform/graphics/pen.h"
@@ -70,7 +69,10 @@ class Painter {
  private:
   const Style& StyleOf(const Box& b) const { return doc_.Styles[b.StyleIndex]; }
   TColor TextColor(const Box& b) const { return StyleOf(b).Anchor != 0 ? options_.UrlColor : StyleOf(b).Color; }
-  static gfx::Color Argb(TColor c) { return MakeColor(255, c); }
+  static gfx::Color Argb(TColor c) {
+    const TColor rgb = ColorToRGB(c);
+    return gfx::Color::Rgb(RedOf(rgb), GreenOf(rgb), BlueOf(rgb));
+  }
 
   gfx::RectF At(gfx::RectF r) const { return {origin_.X + r.X, origin_.Y + r.Y, r.Width, r.Height}; }
 
