@@ -32,7 +32,8 @@ const std::string& Megabyte() {
 const std::string& PlainText() {
   static const std::string text = [] {
     std::string t;
-    while (t.size() < (std::size_t{64} << 10)) t += "Steady brown noise, pink noise and white noise, with the maker and friends. ";
+    while (t.size() < (std::size_t{64} << 10))
+      t += "Steady brown noise, pink noise and white noise, with the maker and friends. ";
     return t;
   }();
   return text;
@@ -66,8 +67,8 @@ void LayOutAll(benchmark::State& state, const std::string& text) {
   std::size_t lines = 0;
   for (auto _ : state) {
     html::GraphicsMeasure measure(g);
-    const html::Layout l = html::LayOut(std::make_shared<const html::Document>(html::Parse(text, Base())), measure,
-                                        nullptr, kWidth, 1e9f);
+    const html::Layout l =
+        html::LayOut(std::make_shared<const html::Document>(html::Parse(text, Base())), measure, nullptr, kWidth, 1e9f);
     lines = static_cast<std::size_t>(l.Height);
     benchmark::DoNotOptimize(l.Boxes.data());
   }

@@ -1,23 +1,31 @@
 // Parsing the markup into a Document: one pass over the text, with the nesting of tags kept in
 // counters and one bounded stack, so that neither depth nor length of the input can exhaust
 // anything but the items it fills.
+#include "controls/html_markup.h"
+
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
+#include <optional>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
-#include "controls/html_markup.h"
 #include "platform/core/utf8.h"
 
 namespace sib::html {
 namespace {
 
-bool IsSpace(char32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0x2028 || c == 0x2029; }
+bool IsSpace(char32_t c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0x2028 || c == 0x2029;
+}
 bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiAlnum(char c) { return IsAsciiAlpha(c) || (c >= '0' && c <= '9'); }
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
 bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
 }
 
 // Characters that are neither drawn nor white space: the C0 and C1 controls.
@@ -28,8 +36,8 @@ struct NamedEntity {
   char32_t Value;
 };
 constexpr NamedEntity kEntities[] = {
-    {"nbsp", 0xA0}, {"lt", '<'},     {"gt", '>'},      {"amp", '&'},     {"quot", '"'},
-    {"sect", 0xA7}, {"reg", 0xAE},   {"copy", 0xA9},   {"para", 0xB6},   {"euro", 0x20AC},
+    {"nbsp", 0xA0}, {"lt", '<'},   {"gt", '>'},    {"amp", '&'},   {"quot", '"'},
+    {"sect", 0xA7}, {"reg", 0xAE}, {"copy", 0xA9}, {"para", 0xB6}, {"euro", 0x20AC},
 };
 
 // The entity at s[i] ('&'): its character, with i moved past its ';'. False (i unchanged) when
@@ -46,9 +54,12 @@ bool DecodeEntity(std::string_view s, std::size_t& i, char32_t& out) {
     std::uint32_t value = 0;
     for (char d : digits) {
       int v = -1;
-      if (d >= '0' && d <= '9') v = d - '0';
-      else if (hex && d >= 'a' && d <= 'f') v = d - 'a' + 10;
-      else if (hex && d >= 'A' && d <= 'F') v = d - 'A' + 10;
+      if (d >= '0' && d <= '9')
+        v = d - '0';
+      else if (hex && d >= 'a' && d <= 'f')
+        v = d - 'a' + 10;
+      else if (hex && d >= 'A' && d <= 'F')
+        v = d - 'A' + 10;
       if (v < 0) return false;
       value = value * (hex ? 16u : 10u) + static_cast<std::uint32_t>(v);  // at most 8 digits: no overflow
     }
@@ -258,8 +269,10 @@ class Parser {
   void Push(ItemKind kind, std::uint32_t begin = 0) { doc_.Items.push_back({kind, style_, begin, 0}); }
 
   static void Count(int& counter, bool closing) {
-    if (!closing) ++counter;
-    else if (counter > 0) --counter;
+    if (!closing)
+      ++counter;
+    else if (counter > 0)
+      --counter;
   }
 
   void Tag(std::string_view text, bool closing) {
@@ -269,29 +282,47 @@ class Parser {
     if (name.empty()) return;  // "<!DOCTYPE ...>" and the like
     const auto is = [&](std::string_view t) { return SameText(name, t); };
 
-    if (is("b")) Count(bold_, closing);
-    else if (is("i")) Count(italic_, closing);
-    else if (is("u")) Count(underline_, closing);
-    else if (is("s") || is("strike")) Count(strike_, closing);
-    else if (is("sub")) Count(sub_, closing);
-    else if (is("sup")) Count(sup_, closing);
-    else if (is("shad")) Count(shadow_, closing);
-    else if (is("font")) Font(text.substr(n), closing);
-    else if (is("a")) Anchor(text.substr(n), closing);
-    else if (is("br")) Push(ItemKind::LineBreak);
-    else if (is("p")) ParagraphTag(text.substr(n), closing);
-    else if (is("ul")) List(closing);
-    else if (is("li")) ListItemTag(text.substr(n), closing);
-    else if (is("img")) { if (!closing) Image(text.substr(n)); }
-    else if (is("body")) { if (!closing) BodyTag(text.substr(n)); }
-    else return;  // unknown: ignored
+    struct Counted {
+      std::string_view Name;
+      int Parser::*Counter;
+    };
+    static constexpr Counted kCounted[] = {
+        {"b", &Parser::bold_},        {"i", &Parser::italic_}, {"u", &Parser::underline_}, {"s", &Parser::strike_},
+        {"strike", &Parser::strike_}, {"sub", &Parser::sub_},  {"sup", &Parser::sup_},     {"shad", &Parser::shadow_},
+    };
+    const std::string_view rest = text.substr(n);
+    const auto counted =
+        std::find_if(std::begin(kCounted), std::end(kCounted), [&](const Counted& c) { return is(c.Name); });
+    if (counted != std::end(kCounted)) {
+      Count(this->*counted->Counter, closing);
+    } else if (is("font")) {
+      Font(rest, closing);
+    } else if (is("a")) {
+      Anchor(rest, closing);
+    } else if (is("br")) {
+      Push(ItemKind::LineBreak);
+    } else if (is("p")) {
+      ParagraphTag(rest, closing);
+    } else if (is("ul")) {
+      List(closing);
+    } else if (is("li")) {
+      ListItemTag(rest, closing);
+    } else if (is("img")) {
+      if (!closing) Image(rest);
+    } else if (is("body")) {
+      if (!closing) BodyTag(rest);
+    } else {
+      return;  // unknown: ignored
+    }
     Restyle();
   }
 
   void Font(std::string_view rest, bool closing) {
     if (closing) {
-      if (fontOverflow_ > 0) --fontOverflow_;
-      else if (fonts_.size() > 1) fonts_.pop_back();
+      if (fontOverflow_ > 0)
+        --fontOverflow_;
+      else if (fonts_.size() > 1)
+        fonts_.pop_back();
       return;
     }
     if (fonts_.size() >= static_cast<std::size_t>(kMaxFontNesting)) {
@@ -337,8 +368,10 @@ class Parser {
     const std::vector<Attribute> attributes = ParseAttributes(rest);
     if (const std::string* align = Find(attributes, "align")) {
       const std::string_view v = Trim(*align);
-      if (SameText(v, "center")) p.Alignment = Align::Center;
-      else if (SameText(v, "right")) p.Alignment = Align::Right;
+      if (SameText(v, "center"))
+        p.Alignment = Align::Center;
+      else if (SameText(v, "right"))
+        p.Alignment = Align::Right;
     }
     if (const std::string* indent = Find(attributes, "indent"))
       if (const Number n = ParseNumber(*indent); n.Ok && n.Sign != '-') p.Indent = Clamp(n.Value, 0, kMaxIndent);
@@ -375,9 +408,12 @@ class Parser {
     const std::vector<Attribute> attributes = ParseAttributes(rest);
     if (const std::string* type = Find(attributes, "type")) {
       const std::string_view v = Trim(*type);
-      if (SameText(v, "square")) b.Kind = BulletKind::Square;
-      else if (SameText(v, "circle")) b.Kind = BulletKind::Circle;
-      else if (SameText(v, "image")) b.Kind = BulletKind::Image;
+      if (SameText(v, "square"))
+        b.Kind = BulletKind::Square;
+      else if (SameText(v, "circle"))
+        b.Kind = BulletKind::Circle;
+      else if (SameText(v, "image"))
+        b.Kind = BulletKind::Image;
     }
     if (const std::string* color = Find(attributes, "color"))
       if (const TColor c = ParseColor(*color); c != clNone) b.Color = c;
@@ -409,8 +445,10 @@ class Parser {
     r.Height = side("height");
     if (const std::string* align = Find(attributes, "align")) {
       const std::string_view v = Trim(*align);
-      if (SameText(v, "top")) r.Alignment = ImageAlign::Top;
-      else if (SameText(v, "middle")) r.Alignment = ImageAlign::Middle;
+      if (SameText(v, "top"))
+        r.Alignment = ImageAlign::Top;
+      else if (SameText(v, "middle"))
+        r.Alignment = ImageAlign::Middle;
     }
     r.Wrap = Find(attributes, "wrap") != nullptr;
     doc_.Images.push_back(std::move(r));
@@ -478,9 +516,12 @@ TColor ParseColor(std::string_view value) {
     std::uint32_t rgb = 0;
     for (char c : value.substr(1)) {
       int v = -1;
-      if (c >= '0' && c <= '9') v = c - '0';
-      else if (c >= 'a' && c <= 'f') v = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') v = c - 'A' + 10;
+      if (c >= '0' && c <= '9')
+        v = c - '0';
+      else if (c >= 'a' && c <= 'f')
+        v = c - 'a' + 10;
+      else if (c >= 'A' && c <= 'F')
+        v = c - 'A' + 10;
       if (v < 0) return clNone;
       rgb = rgb << 4 | static_cast<std::uint32_t>(v);
     }

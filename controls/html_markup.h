@@ -52,15 +52,15 @@
 namespace sib::html {
 
 inline constexpr std::size_t kMaxMarkupBytes = std::size_t{4} << 20;  // the rest is not read
-inline constexpr int kMinFontSize = 1;                                 // points
-inline constexpr int kMaxFontSize = 200;                               // points
-inline constexpr int kMaxImageSide = 4096;                             // pixels, WIDTH and HEIGHT
-inline constexpr int kMaxIndent = 2000;                                // pixels
-inline constexpr int kMaxFontNesting = 64;                             // open <FONT>s that count
-inline constexpr int kMaxListDepth = 8;                                // open <UL>s that count
-inline constexpr std::size_t kMaxFonts = 64;                           // distinct faces x sizes x styles
-inline constexpr std::size_t kMaxFaceName = 64;                        // bytes; longer FACEs are ignored
-inline constexpr std::size_t kMaxImageSources = 64;                    // distinct pictures per layout
+inline constexpr int kMinFontSize = 1;                                // points
+inline constexpr int kMaxFontSize = 200;                              // points
+inline constexpr int kMaxImageSide = 4096;                            // pixels, WIDTH and HEIGHT
+inline constexpr int kMaxIndent = 2000;                               // pixels
+inline constexpr int kMaxFontNesting = 64;                            // open <FONT>s that count
+inline constexpr int kMaxListDepth = 8;                               // open <UL>s that count
+inline constexpr std::size_t kMaxFonts = 64;                          // distinct faces x sizes x styles
+inline constexpr std::size_t kMaxFaceName = 64;                       // bytes; longer FACEs are ignored
+inline constexpr std::size_t kMaxImageSources = 64;                   // distinct pictures per layout
 
 // --- The parsed markup ------------------------------------------------------------------------
 
@@ -120,16 +120,16 @@ struct Body {
 };
 
 enum class ItemKind : std::uint8_t {
-  Word,          // Text[Begin, Begin + Length): characters drawn together, never split but to fit a line
-  Space,         // a place to break the line, as wide as a space of its style
-  LineBreak,     // <BR>
+  Word,            // Text[Begin, Begin + Length): characters drawn together, never split but to fit a line
+  Space,           // a place to break the line, as wide as a space of its style
+  LineBreak,       // <BR>
   ParagraphBegin,  // Begin: index in Paragraphs
   ParagraphEnd,
   ListBegin,
   ListEnd,
-  ListItem,      // Begin: index in Bullets
+  ListItem,  // Begin: index in Bullets
   ListItemEnd,
-  Image,         // Begin: index in Images
+  Image,  // Begin: index in Images
 };
 
 struct Item {
@@ -217,8 +217,8 @@ struct Layout {
   std::vector<Fill> Fills;
   std::vector<std::shared_ptr<const gfx::Bitmap>> Pictures;
   std::vector<gfx::FontMetrics> Metrics;  // per font of the document (zero where unused)
-  float Width = 0;   // of the widest line, or the whole width when a paragraph is centred or right-aligned
-  float Height = 0;  // of all lines and images
+  float Width = 0;         // of the widest line, or the whole width when a paragraph is centred or right-aligned
+  float Height = 0;        // of all lines and images
   bool Truncated = false;  // laying out stopped once the lines passed the height asked for
 
   // The reference of the anchor whose text or image covers `point` (layout coordinates), or "".

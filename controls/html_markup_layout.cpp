@@ -170,9 +170,12 @@ class LineBuilder {
       const Item& item = doc_.Items[i];
       const std::uint16_t font = StyleOf(item.StyleIndex).Font;
       std::string_view text;
-      if (item.Kind == ItemKind::Word) text = TextOf(item.Begin, item.Length);
-      else if (item.Kind == ItemKind::Image) text = TextOf(doc_.Images[item.Begin].AltBegin, doc_.Images[item.Begin].AltLength);
-      else if (item.Kind == ItemKind::Space) widths_.Want(font, U' ');
+      if (item.Kind == ItemKind::Word)
+        text = TextOf(item.Begin, item.Length);
+      else if (item.Kind == ItemKind::Image)
+        text = TextOf(doc_.Images[item.Begin].AltBegin, doc_.Images[item.Begin].AltLength);
+      else if (item.Kind == ItemKind::Space)
+        widths_.Want(font, U' ');
       for (std::size_t k = 0; k < text.size();) widths_.Want(font, DecodeUtf8(text, k));
     }
     widths_.Fetch();
@@ -234,7 +237,9 @@ class LineBuilder {
         itemOpen_ = false;
         StartLine();
         break;
-      case ItemKind::Image: Image(item); break;
+      case ItemKind::Image:
+        Image(item);
+        break;
     }
   }
 
@@ -270,8 +275,10 @@ class LineBuilder {
     const Style& s = StyleOf(style);
     const gfx::FontMetrics& m = widths_.Metrics(s.Font);
     Vertical v{m.Ascent, m.Descent, 0, -m.Ascent};
-    if (s.Position == Script::Sup) v.Shift = -std::round(m.Ascent * 0.4f);
-    else if (s.Position == Script::Sub) v.Shift = std::round(m.Ascent * 0.25f);
+    if (s.Position == Script::Sup)
+      v.Shift = -std::round(m.Ascent * 0.4f);
+    else if (s.Position == Script::Sub)
+      v.Shift = std::round(m.Ascent * 0.25f);
     v.Ascent -= v.Shift;
     v.Descent += v.Shift;
     return v;
@@ -318,8 +325,10 @@ class LineBuilder {
       y_ = floatBottom_;
       StartLine();
     }
-    if (lineX_ + groupWidth_ <= width_ + kEpsilon) EmitGroup();
-    else SplitGroup();
+    if (lineX_ + groupWidth_ <= width_ + kEpsilon)
+      EmitGroup();
+    else
+      SplitGroup();
   }
 
   void ClearGroup() {
@@ -344,7 +353,8 @@ class LineBuilder {
         const float w = widths_.Width(font, DecodeUtf8(text, i));
         const bool lineEmpty = !lineHasContent_ && at == start;
         if (!lineEmpty && lineX_ + partWidth + w > width_ + kEpsilon) {
-          if (at > start) AddText(BoxKind::Word, p.Style, p.Begin + std::uint32_t(start), std::uint32_t(at - start), partWidth);
+          if (at > start)
+            AddText(BoxKind::Word, p.Style, p.Begin + std::uint32_t(start), std::uint32_t(at - start), partWidth);
           FinishLine(p.Style);
           if (stopped_) return ClearGroup();
           start = at;
@@ -415,8 +425,12 @@ class LineBuilder {
     const gfx::FontMetrics& m = widths_.Metrics(StyleOf(item.StyleIndex).Font);
     Vertical v;
     switch (r.Alignment) {
-      case ImageAlign::Baseline: v = {size.Height, 0, 0, -size.Height}; break;
-      case ImageAlign::Top: v = {m.Ascent, size.Height - m.Ascent, 0, -m.Ascent}; break;
+      case ImageAlign::Baseline:
+        v = {size.Height, 0, 0, -size.Height};
+        break;
+      case ImageAlign::Top:
+        v = {m.Ascent, size.Height - m.Ascent, 0, -m.Ascent};
+        break;
       case ImageAlign::Middle: {  // its middle on the middle of the text, on whole pixels
         const float top = -std::round((m.Ascent - m.Descent) / 2 + size.Height / 2);
         v = {-top, size.Height + top, 0, top};
@@ -493,8 +507,8 @@ class LineBuilder {
       b.LineTop = top;
       b.LineHeight = height;
     }
-    lines_.push_back({lineFirst_, out_.Boxes.size(), paragraph_.Alignment, lineLeft_, lineX_, top, height,
-                      paragraph_.Background});
+    lines_.push_back(
+        {lineFirst_, out_.Boxes.size(), paragraph_.Alignment, lineLeft_, lineX_, top, height, paragraph_.Background});
     right_ = std::max(right_, lineX_);
     y_ = top + height;
     if (y_ > maxHeight_) {
@@ -507,7 +521,8 @@ class LineBuilder {
   void Finish() {
     out_.Boxes.resize(lineFirst_);  // what stands on a line never finished (laying out stopped) is not shown
     float width = right_;
-    const bool aligned = std::any_of(lines_.begin(), lines_.end(), [](const Line& l) { return l.Alignment != Align::Left; });
+    const bool aligned =
+        std::any_of(lines_.begin(), lines_.end(), [](const Line& l) { return l.Alignment != Align::Left; });
     if (aligned && std::isfinite(width_)) width = std::max(width, width_);
     for (const Line& l : lines_) {
       if (l.Alignment != Align::Left) {

@@ -50,7 +50,8 @@ class Painter {
         FillRect({b.X, b.LineTop, b.Width, b.LineHeight}, StyleOf(b).Background);
     if (options_.ShadowColor != clNone)
       for (const Box& b : layout_.Boxes)
-        if (b.Kind == BoxKind::Word && Visible(b) && StyleOf(b).Shadow) Text(b, options_.ShadowColor, float(options_.ShadowOffset));
+        if (b.Kind == BoxKind::Word && Visible(b) && StyleOf(b).Shadow)
+          Text(b, options_.ShadowColor, float(options_.ShadowOffset));
     for (const Box& b : layout_.Boxes) {
       if (!Visible(b)) continue;
       switch (b.Kind) {
@@ -58,9 +59,15 @@ class Painter {
           Text(b, TextColor(b), 0);
           Lines(b);
           break;
-        case BoxKind::Space: Lines(b); break;
-        case BoxKind::Image: Picture(b); break;
-        case BoxKind::Bullet: BulletShape(b); break;
+        case BoxKind::Space:
+          Lines(b);
+          break;
+        case BoxKind::Image:
+          Picture(b);
+          break;
+        case BoxKind::Bullet:
+          BulletShape(b);
+          break;
       }
     }
     g_.Restore(saved);
@@ -97,15 +104,17 @@ class Painter {
     if (body.Color == clNone || layout_.Width <= 0 || layout_.Height <= 0) return;
     const gfx::RectF r = At({0, 0, layout_.Width, layout_.Height});
     if (body.ColorTo == clNone) return FillRect({0, 0, layout_.Width, layout_.Height}, body.Color);
-    const gfx::LinearGradientBrush brush(r, Argb(body.Color), Argb(body.ColorTo),
-                                         body.Horizontal ? gfx::LinearGradientMode::Horizontal : gfx::LinearGradientMode::Vertical);
+    const gfx::LinearGradientBrush brush(
+        r, Argb(body.Color), Argb(body.ColorTo),
+        body.Horizontal ? gfx::LinearGradientMode::Horizontal : gfx::LinearGradientMode::Vertical);
     g_.FillRectangle(brush, r);
   }
 
   void Text(const Box& b, TColor color, float offset) {
     const std::string_view text = std::string_view(doc_.Text).substr(b.Begin, b.Length);
     const gfx::PointF at{origin_.X + b.X + offset, origin_.Y + b.Top + offset};
-    g_.DrawString(text, FontOf(StyleOf(b).Font), at, gfx::StringFormat::GenericTypographic(), gfx::SolidBrush(Argb(color)));
+    g_.DrawString(text, FontOf(StyleOf(b).Font), at, gfx::StringFormat::GenericTypographic(),
+                  gfx::SolidBrush(Argb(color)));
   }
 
   // The underline and strike-out lines of a word or space; anchors are underlined.
@@ -125,7 +134,9 @@ class Painter {
     const gfx::RectF r = At({b.X, b.Top, b.Width, b.Height});
     const gfx::SolidBrush brush(Argb(bullet.Color));
     switch (bullet.Kind) {
-      case BulletKind::Square: g_.FillRectangle(brush, r); break;
+      case BulletKind::Square:
+        g_.FillRectangle(brush, r);
+        break;
       case BulletKind::Circle: {
         const gfx::GraphicsState s = g_.Save();
         g_.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);

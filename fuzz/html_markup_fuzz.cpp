@@ -23,7 +23,8 @@ class ArithmeticMeasure : public html::TextMeasure {
   }
   void Widths(const html::FontSpec& font, std::u32string_view characters, std::span<float> widths) override {
     if (widths.size() < characters.size()) std::abort();
-    for (std::size_t i = 0; i < characters.size(); ++i) widths[i] = characters[i] % 3 == 0 ? 0.0f : float(font.Size) / 2;
+    for (std::size_t i = 0; i < characters.size(); ++i)
+      widths[i] = characters[i] % 3 == 0 ? 0.0f : float(font.Size) / 2;
   }
 };
 
@@ -61,11 +62,20 @@ void CheckDocument(const html::Document& d) {
   for (const html::Item& i : d.Items) {
     Check(i.StyleIndex < d.Styles.size());
     switch (i.Kind) {
-      case html::ItemKind::Word: Check(i.Length > 0 && std::size_t(i.Begin) + i.Length <= d.Text.size()); break;
-      case html::ItemKind::ParagraphBegin: Check(i.Begin < d.Paragraphs.size()); break;
-      case html::ItemKind::ListItem: Check(i.Begin < d.Bullets.size()); break;
-      case html::ItemKind::Image: Check(i.Begin < d.Images.size()); break;
-      default: break;
+      case html::ItemKind::Word:
+        Check(i.Length > 0 && std::size_t(i.Begin) + i.Length <= d.Text.size());
+        break;
+      case html::ItemKind::ParagraphBegin:
+        Check(i.Begin < d.Paragraphs.size());
+        break;
+      case html::ItemKind::ListItem:
+        Check(i.Begin < d.Bullets.size());
+        break;
+      case html::ItemKind::Image:
+        Check(i.Begin < d.Images.size());
+        break;
+      default:
+        break;
     }
   }
   for (const html::ImageRef& r : d.Images) {
@@ -84,7 +94,8 @@ void CheckLayout(const html::Layout& l) {
     Check(b.StyleIndex < d.Styles.size());
     if (b.Kind == html::BoxKind::Word) Check(std::size_t(b.Begin) + b.Length <= d.Text.size());
     if (b.Kind == html::BoxKind::Image) Check(b.Begin < l.Pictures.size());
-    if (b.Kind == html::BoxKind::Bullet) Check(b.Length == 1 ? b.Begin < l.Pictures.size() : b.Begin < d.Bullets.size());
+    if (b.Kind == html::BoxKind::Bullet)
+      Check(b.Length == 1 ? b.Begin < l.Pictures.size() : b.Begin < d.Bullets.size());
   }
   Check(l.Metrics.size() == d.Fonts.size());
 }

@@ -37,9 +37,12 @@ inline char32_t DecodeUtf8(std::string_view s, std::size_t& i) {
   }
   std::size_t extra = 0;
   char32_t c = 0, least = 0;
-  if ((b0 & 0xE0) == 0xC0) extra = 1, c = b0 & 0x1F, least = 0x80;
-  else if ((b0 & 0xF0) == 0xE0) extra = 2, c = b0 & 0x0F, least = 0x800;
-  else if ((b0 & 0xF8) == 0xF0) extra = 3, c = b0 & 0x07, least = 0x10000;
+  if ((b0 & 0xE0) == 0xC0)
+    extra = 1, c = b0 & 0x1F, least = 0x80;
+  else if ((b0 & 0xF0) == 0xE0)
+    extra = 2, c = b0 & 0x0F, least = 0x800;
+  else if ((b0 & 0xF8) == 0xF0)
+    extra = 3, c = b0 & 0x07, least = 0x10000;
   if (extra == 0 || i + extra >= s.size()) {
     ++i;
     return 0xFFFD;

@@ -170,8 +170,10 @@ std::vector<fs::path> DesktopDataDirs() {
   std::vector<fs::path> dirs;
   const char* home = std::getenv("HOME");
   const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome && *dataHome) dirs.emplace_back(dataHome);
-  else if (home && *home) dirs.push_back(fs::path(home) / ".local" / "share");
+  if (dataHome && *dataHome)
+    dirs.emplace_back(dataHome);
+  else if (home && *home)
+    dirs.push_back(fs::path(home) / ".local" / "share");
   const char* dataDirs = std::getenv("XDG_DATA_DIRS");
   std::string list = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
   std::istringstream parts(list);

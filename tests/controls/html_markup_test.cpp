@@ -16,9 +16,12 @@ using html::ItemKind;
 std::string Flatten(const html::Document& d) {
   std::string out;
   for (const html::Item& i : d.Items) {
-    if (i.Kind == ItemKind::Word) out += d.Text.substr(i.Begin, i.Length);
-    else if (i.Kind == ItemKind::Space) out += ' ';
-    else out += '|';
+    if (i.Kind == ItemKind::Word)
+      out += d.Text.substr(i.Begin, i.Length);
+    else if (i.Kind == ItemKind::Space)
+      out += ' ';
+    else
+      out += '|';
   }
   return out;
 }
@@ -95,7 +98,9 @@ TEST(HtmlParse, EntitiesWhiteSpaceAndLiteralCharacters) {
       {"a<!DOCTYPE html>b", "ab"},
       {"a</>b", "a</>b"},
       {"a<BLINK>b</BLINK>c", "abc"},
-      {"a\x01\x7F\xC2\x85" "b", "ab"},
+      {"a\x01\x7F\xC2\x85"
+       "b",
+       "ab"},
       {"\xFF\xC3(\xE2\x82", "\uFFFD\uFFFD(\uFFFD\uFFFD"},
       {"\xED\xA0\x80\xC0\xAF", "\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD"},
   };
@@ -144,11 +149,22 @@ TEST(HtmlParse, ColoursAreHexTriplesOrNamesWithoutCase) {
     TColor expected;
   };
   const Case cases[] = {
-      {"#FF0000", clRed},      {"#00ff00", clLime},   {" #0000FF ", clBlue}, {"clRed", clRed},
-      {"CLSILVER", clSilver},  {"clblue", clBlue},    {"red", clRed},        {"Navy", clNavy},
-      {"clBtnFace", ColorToRGB(clBtnFace)},           {"btnface", ColorToRGB(clBtnFace)},
-      {"#FFF", clNone},        {"#GG0000", clNone},   {"#FF00000", clNone},  {"", clNone},
-      {"no such colour", clNone}, {"clNone", clNone},
+      {"#FF0000", clRed},
+      {"#00ff00", clLime},
+      {" #0000FF ", clBlue},
+      {"clRed", clRed},
+      {"CLSILVER", clSilver},
+      {"clblue", clBlue},
+      {"red", clRed},
+      {"Navy", clNavy},
+      {"clBtnFace", ColorToRGB(clBtnFace)},
+      {"btnface", ColorToRGB(clBtnFace)},
+      {"#FFF", clNone},
+      {"#GG0000", clNone},
+      {"#FF00000", clNone},
+      {"", clNone},
+      {"no such colour", clNone},
+      {"clNone", clNone},
   };
   for (const Case& k : cases) EXPECT_EQ(html::ParseColor(k.value), k.expected) << k.value;
 }
@@ -232,10 +248,10 @@ TEST(HtmlLayout, LinesBreakAtSpacesAndSplitOnlyWordsWiderThanALine) {
       {"aa bb cc", 40, {{"aa", 0}, {"bb", 0}, {"cc", 0}}},  // 40 wide: fits exactly
       {"aa bb cc", 39, {{"aa", 0}, {"bb", 0}, {"cc", 12.5f}}},
       {"aa bb cc", 20, {{"aa", 0}, {"bb", 12.5f}, {"cc", 25}}},
-      {"abcdefgh", 20, {{"abcd", 0}, {"efgh", 12.5f}}},         // too wide for any line: split
+      {"abcdefgh", 20, {{"abcd", 0}, {"efgh", 12.5f}}},  // too wide for any line: split
       {"x abcdef", 20, {{"x", 0}, {"abcd", 12.5f}, {"ef", 25}}},
       {"ab<B>cd</B>ef gh", 40, {{"ab", 0}, {"cd", 0}, {"ef", 0}, {"gh", 12.5f}}},  // one word in two styles
-      {"abc", 2, {{"a", 0}, {"b", 12.5f}, {"c", 25}}},          // narrower than a character: one per line
+      {"abc", 2, {{"a", 0}, {"b", 12.5f}, {"c", 25}}},  // narrower than a character: one per line
       {"a<BR><BR>b", 100, {{"a", 0}, {"b", 25}}},
       {"  a  ", 100, {{"a", 0}}},
   };
@@ -326,17 +342,17 @@ TEST(HtmlLayout, ImagesTakeTheirSizeOrAltTextAndWrappedOnesPushTheText) {
 
 TEST(HtmlLayout, AnchorsAreFoundWhereTheirTextAndImagesAre) {
   SquareImages images;
-  const html::Layout l =
-      Lay("go <A HREF=\"first\">here now</A> or <A HREF=second><IMG SRC=red10></A><BR><A HREF=\"\">no</A>", 400, &images);
+  const html::Layout l = Lay(
+      "go <A HREF=\"first\">here now</A> or <A HREF=second><IMG SRC=red10></A><BR><A HREF=\"\">no</A>", 400, &images);
   struct Case {
     gfx::PointF at;
     std::string anchor;
   };
   // "go " is 15 wide; "here now" 40 (a space included); " or " 20; the image 10 x 10.
   const Case cases[] = {
-      {{1, 5}, ""},          {{16, 5}, "first"}, {{36, 5}, "first"}, {{54, 5}, "first"},
-      {{56, 5}, ""},         {{76, 5}, "second"}, {{84, 9}, "second"}, {{86, 5}, ""},
-      {{20, 13}, ""},        {{20, -1}, ""},     {{5, 14}, ""},
+      {{1, 5}, ""},   {{16, 5}, "first"},  {{36, 5}, "first"},  {{54, 5}, "first"},
+      {{56, 5}, ""},  {{76, 5}, "second"}, {{84, 9}, "second"}, {{86, 5}, ""},
+      {{20, 13}, ""}, {{20, -1}, ""},      {{5, 14}, ""},
   };
   for (const Case& k : cases) EXPECT_EQ(l.AnchorAt(k.at), k.anchor) << k.at.X << "," << k.at.Y;
 }
@@ -445,7 +461,8 @@ TEST(HtmlPaint, SamplesRenderAsMarkedUp) {
          EXPECT_EQ(r.At(x + 9, y + 9), gfx::Color::Rgb(255, 0, 0));
          EXPECT_NE(r.At(x + 10, y + 4), gfx::Color::Rgb(255, 0, 0));
          EXPECT_NE(r.At(x - 1, y + 4), gfx::Color::Rgb(255, 0, 0));
-         EXPECT_EQ(r.Count([](gfx::Color c) { return c == gfx::Color::Rgb(0, 160, 0); }), 800) << "40 x 20: in proportion";
+         EXPECT_EQ(r.Count([](gfx::Color c) { return c == gfx::Color::Rgb(0, 160, 0); }), 800)
+             << "40 x 20: in proportion";
        }},
       {"missing_image", "<IMG SRC=\"nowhere\" ALT=\"[picture]\">",
        [](const Rendered& r) { EXPECT_GT(r.Count(Dark), 20); }},

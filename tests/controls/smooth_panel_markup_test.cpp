@@ -55,9 +55,7 @@ TEST_F(SmoothPanelMarkupTest, MarkupStandsWhereItsLocationSays) {
     EXPECT_LT(ink.Right, r.Right) << int(c.location);
     EXPECT_GE(ink.Top, r.Top) << int(c.location);
     EXPECT_LT(ink.Bottom, r.Bottom) << int(c.location);
-    const int cx = (ink.Left + ink.Right) / 2, cy = (ink.Top + ink.Bottom) / 2;
-    EXPECT_EQ(cx * 3 / W, c.column) << int(c.location) << " ink centre x " << cx;
-    EXPECT_EQ(cy * 3 / H, c.row) << int(c.location) << " ink centre y " << cy;
+    EXPECT_EQ(ThirdOf(ink, W, H), (std::pair{c.column, c.row})) << int(c.location);
     form.reset();
   }
 }
@@ -89,7 +87,8 @@ TEST_F(SmoothPanelMarkupTest, CustomPlaceAndThePlainCaptionAbove) {
   EXPECT_GT(below - alone, 12) << "a 12-point caption's height";
   const Ink title = inkWhere(TRect{0, 0, 300, alone + 6}, [](Rgb c) { return c.B > 60 && c.B > c.R + 30; });
   ASSERT_FALSE(title.Empty()) << "the caption in its blue gradient";
-  const Ink markup = inkWhere(TRect{0, 0, 300, 150}, [](Rgb c) { return c.R > 100 && c.G > 100 && c.B > 100 && c.R == c.B; });
+  const Ink markup =
+      inkWhere(TRect{0, 0, 300, 150}, [](Rgb c) { return c.R > 100 && c.G > 100 && c.B > 100 && c.R == c.B; });
   ASSERT_FALSE(markup.Empty());
   EXPECT_GT(markup.Top, title.Bottom);
 }

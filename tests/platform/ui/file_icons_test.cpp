@@ -1,6 +1,8 @@
 // The desktop's file icons: types guessed from names through the MIME database's patterns, icons
 // found by name in the themes at the nearest size and scaled, folders, and names with no icon; on a
 // data folder made here, and once on the desktop's own.
+#include "platform/ui/file_icons.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,7 +10,6 @@
 #include <fstream>
 
 #include "platform/graphics/image.h"
-#include "platform/ui/file_icons.h"
 
 namespace sib {
 namespace {
