@@ -465,11 +465,11 @@ class Parser {
     }
   }
 
-  std::uint16_t FontIndex(const FontSpec& spec) {
+  std::uint16_t FontIndex(const FontKey& key) {
     for (std::size_t k = 0; k < doc_.Fonts.size(); ++k)
-      if (doc_.Fonts[k] == spec) return static_cast<std::uint16_t>(k);
+      if (doc_.Fonts[k] == key) return static_cast<std::uint16_t>(k);
     if (doc_.Fonts.size() >= kMaxFonts) return 0;  // too many: the base font stands in
-    doc_.Fonts.push_back(spec);
+    doc_.Fonts.push_back(key);
     return static_cast<std::uint16_t>(doc_.Fonts.size() - 1);
   }
 
@@ -478,9 +478,9 @@ class Parser {
     const FontState& f = fonts_.back();
     Style s;
     s.Position = sup_ > 0 ? Script::Sup : sub_ > 0 ? Script::Sub : Script::Normal;
-    FontSpec spec{f.Face, f.Size, base_.Bold || bold_ > 0, base_.Italic || italic_ > 0};
-    if (s.Position != Script::Normal) spec.Size = std::max(kMinFontSize, (f.Size * 2 + 1) / 3);
-    s.Font = FontIndex(spec);
+    FontKey key{f.Face, f.Size, base_.Bold || bold_ > 0, base_.Italic || italic_ > 0};
+    if (s.Position != Script::Normal) key.Size = std::max(kMinFontSize, (f.Size * 2 + 1) / 3);
+    s.Font = FontIndex(key);
     s.Color = f.Color;
     s.Background = f.Background;
     s.Underline = base_.Underline || underline_ > 0;

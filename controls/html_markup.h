@@ -64,12 +64,12 @@ inline constexpr std::size_t kMaxImageSources = 64;                   // distinc
 
 // --- The parsed markup ------------------------------------------------------------------------
 
-struct FontSpec {
+struct FontKey {
   std::string Face;
   int Size = 8;  // points
   bool Bold = false;
   bool Italic = false;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const FontKey&, const FontKey&) = default;
 };
 
 enum class Script : std::uint8_t { Normal, Sub, Sup };
@@ -144,7 +144,7 @@ struct Document {
   std::string Text;  // valid UTF-8 of every word and ALT text
   std::vector<Item> Items;
   std::vector<Style> Styles;  // Styles[0] is the base style
-  std::vector<FontSpec> Fonts;
+  std::vector<FontKey> Fonts;
   std::vector<std::string> Anchors;
   std::vector<Paragraph> Paragraphs;
   std::vector<Bullet> Bullets;
@@ -175,9 +175,9 @@ TColor ParseColor(std::string_view value);
 class TextMeasure {
  public:
   virtual ~TextMeasure() = default;
-  virtual gfx::FontMetrics Metrics(const FontSpec& font) = 0;
+  virtual gfx::FontMetrics Metrics(const FontKey& font) = 0;
   // The width of each character drawn on its own, as Graphics::MeasureCharacterWidths gives it.
-  virtual void Widths(const FontSpec& font, std::u32string_view characters, std::span<float> widths) = 0;
+  virtual void Widths(const FontKey& font, std::u32string_view characters, std::span<float> widths) = 0;
 };
 
 // Where the pictures that images and bullets name come from.
@@ -234,20 +234,20 @@ Layout LayOut(std::shared_ptr<const Document> document, TextMeasure& measure, Im
 
 // The drawing-layer font of a font of the markup: its face, or Arial when the face or its style
 // is not there.
-gfx::Font MakeFont(const FontSpec& font);
+gfx::Font MakeFont(const FontKey& font);
 
 // Measures text on a drawing surface, with its text rendering hint. The surface must outlive it.
 class GraphicsMeasure : public TextMeasure {
  public:
   explicit GraphicsMeasure(const gfx::Graphics& g) : g_(g) {}
-  gfx::FontMetrics Metrics(const FontSpec& font) override;
-  void Widths(const FontSpec& font, std::u32string_view characters, std::span<float> widths) override;
+  gfx::FontMetrics Metrics(const FontKey& font) override;
+  void Widths(const FontKey& font, std::u32string_view characters, std::span<float> widths) override;
 
  private:
-  const gfx::Font& FontOf(const FontSpec& font);
+  const gfx::Font& FontOf(const FontKey& font);
 
   const gfx::Graphics& g_;
-  std::vector<std::pair<FontSpec, gfx::Font>> fonts_;
+  std::vector<std::pair<FontKey, gfx::Font>> fonts_;
 };
 
 struct PaintOptions {

@@ -9,7 +9,7 @@
 
 namespace sib::html {
 
-gfx::Font MakeFont(const FontSpec& font) {
+gfx::Font MakeFont(const FontKey& font) {
   const int style = (font.Bold ? gfx::FontStyleBold : 0) | (font.Italic ? gfx::FontStyleItalic : 0);
   const auto size = static_cast<float>(std::clamp(font.Size, kMinFontSize, kMaxFontSize));
   const gfx::FontFamily family(font.Face);
@@ -17,15 +17,15 @@ gfx::Font MakeFont(const FontSpec& font) {
   return gfx::Font(family, size, style);
 }
 
-const gfx::Font& GraphicsMeasure::FontOf(const FontSpec& font) {
-  for (const auto& [spec, made] : fonts_)
-    if (spec == font) return made;
+const gfx::Font& GraphicsMeasure::FontOf(const FontKey& font) {
+  for (const auto& [key, made] : fonts_)
+    if (key == font) return made;
   return fonts_.emplace_back(font, MakeFont(font)).second;
 }
 
-gfx::FontMetrics GraphicsMeasure::Metrics(const FontSpec& font) { return g_.GetFontMetrics(FontOf(font)); }
+gfx::FontMetrics GraphicsMeasure::Metrics(const FontKey& font) { return g_.GetFontMetrics(FontOf(font)); }
 
-void GraphicsMeasure::Widths(const FontSpec& font, std::u32string_view characters, std::span<float> widths) {
+void GraphicsMeasure::Widths(const FontKey& font, std::u32string_view characters, std::span<float> widths) {
   g_.MeasureCharacterWidths(characters, FontOf(font), widths);
 }
 

@@ -17,11 +17,11 @@ using namespace sib;
 
 class ArithmeticMeasure : public html::TextMeasure {
  public:
-  gfx::FontMetrics Metrics(const html::FontSpec& font) override {
+  gfx::FontMetrics Metrics(const html::FontKey& font) override {
     const auto s = float(font.Size);
     return {s, s / 4, s / 8, 1, s / 3, 1};
   }
-  void Widths(const html::FontSpec& font, std::u32string_view characters, std::span<float> widths) override {
+  void Widths(const html::FontKey& font, std::u32string_view characters, std::span<float> widths) override {
     if (widths.size() < characters.size()) std::abort();
     for (std::size_t i = 0; i < characters.size(); ++i)
       widths[i] = characters[i] % 3 == 0 ? 0.0f : float(font.Size) / 2;
@@ -57,7 +57,7 @@ void Check(bool ok) {
 void CheckDocument(const html::Document& d) {
   Check(ValidUtf8(d.Text));
   Check(!d.Fonts.empty() && d.Fonts.size() <= html::kMaxFonts && !d.Styles.empty());
-  for (const html::FontSpec& f : d.Fonts) Check(f.Size >= html::kMinFontSize && f.Size <= html::kMaxFontSize);
+  for (const html::FontKey& f : d.Fonts) Check(f.Size >= html::kMinFontSize && f.Size <= html::kMaxFontSize);
   for (const html::Style& s : d.Styles) Check(s.Font < d.Fonts.size() && s.Anchor <= d.Anchors.size());
   for (const html::Item& i : d.Items) {
     Check(i.StyleIndex < d.Styles.size());

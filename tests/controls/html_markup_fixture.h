@@ -19,12 +19,12 @@ namespace sib::test {
 // high: laying out can be checked by hand.
 class ArithmeticMeasure : public html::TextMeasure {
  public:
-  gfx::FontMetrics Metrics(const html::FontSpec& font) override {
+  gfx::FontMetrics Metrics(const html::FontKey& font) override {
     ++metricsCalls;
     const auto s = float(font.Size);
     return {s, s / 4, s / 8, 1, s / 3, 1};
   }
-  void Widths(const html::FontSpec& font, std::u32string_view characters, std::span<float> widths) override {
+  void Widths(const html::FontKey& font, std::u32string_view characters, std::span<float> widths) override {
     ++widthCalls;
     for (std::size_t i = 0; i < characters.size() && i < widths.size(); ++i)
       widths[i] = float(font.Size) * (font.Bold ? 0.6f : 0.5f);

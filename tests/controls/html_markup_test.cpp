@@ -34,7 +34,7 @@ const html::Item* FirstWord(const html::Document& d) {
 
 struct StyleCase {
   const char* markup;
-  std::function<bool(const html::Document&, const html::Style&, const html::FontSpec&)> holds;
+  std::function<bool(const html::Document&, const html::Style&, const html::FontKey&)> holds;
 };
 
 TEST(HtmlParse, TagsSetTheStyleOfTheTextTheyHold) {
