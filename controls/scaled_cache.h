@@ -31,6 +31,7 @@ class TScaledCache {
     if (FScale == 1.0) g.DrawImage(FBitmap, gfx::PointF{0, 0});
     else g.DrawImage(FBitmap, gfx::RectF{0, 0, static_cast<float>(FWidth), static_cast<float>(FHeight)});
   }
+  double Scale() const { return FScale; }
   gfx::Bitmap& Bitmap() { return FBitmap; }
   const gfx::Bitmap& Bitmap() const { return FBitmap; }
 

@@ -1,12 +1,16 @@
 #include "controls/smooth_panel.h"
 
 #include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cmath>
 
+#include "controls/html_markup.h"
 #include "platform/components/ini_file.h"
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/pen.h"
 #include "platform/ui/canvas.h"
+#include "platform/ui/file_icons.h"
 
 namespace sib {
 
@@ -81,7 +85,10 @@ TAdvSmoothPanel::TAdvSmoothPanel(TComponent* AOwner)
   FFill->SetOnChange(TNotifyEvent(this, &TAdvSmoothPanel::PartChanged));
 }
 
-TAdvSmoothPanel::~TAdvSmoothPanel() { SetPictureContainer(nullptr); }
+TAdvSmoothPanel::~TAdvSmoothPanel() {
+  SetPictureContainer(nullptr);
+  SetImages(nullptr);
+}
 
 TPropertyList TAdvSmoothPanel::PublishedProperties() {
   using P = TAdvSmoothPanel;
@@ -89,6 +96,7 @@ TPropertyList TAdvSmoothPanel::PublishedProperties() {
       prop("Transparent", &P::Transparent, &P::SetTransparent).defaultValue(true),
       prop("Caption", &P::Caption, &P::SetCaption),
       prop("Fill", &P::Fill, &P::SetFill),
+      prop("Images", &P::Images, &P::SetImages),
       prop("PictureContainer", &P::PictureContainer, &P::SetPictureContainer),
       prop("OnAnchorClick", &P::OnAnchorClick, &P::SetOnAnchorClick),
       prop("OnDraw", &P::OnDraw, &P::SetOnDraw),
@@ -131,8 +139,20 @@ void TAdvSmoothPanel::SetPictureContainer(TGDIPPictureContainer* Value) {
   Changed();
 }
 
+void TAdvSmoothPanel::SetImages(TImageList* Value) {
+  if (FImages == Value) return;
+  if (FImages != nullptr) FImages->RemoveFreeNotification(this);
+  FImages = Value;
+  if (FImages != nullptr) FImages->FreeNotification(this);
+  Changed();
+}
+
 void TAdvSmoothPanel::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation == opRemove && AComponent == FPictureContainer) FPictureContainer = nullptr;
+  if (Operation == opRemove && AComponent == FImages) {
+    FImages = nullptr;
+    Changed();
+  }
   TCustomControl::Notification(AComponent, Operation);
 }
 
@@ -178,8 +198,10 @@ void TAdvSmoothPanel::GDIPPaint(gfx::Graphics& g) {
   const bool bordered = FFill->BorderColor() != clNone && FFill->BorderWidth() != 0;
   const gfx::RectF R = bordered ? gfx::RectF{0, 0, W - 1, H - 1} : gfx::RectF{-1, -1, W + 1, H + 1};
   const gfx::RectF A = FFill->Fill(&g, R);
-  if (!FCaption->Text().empty()) DrawPlainCaption(g, A);
-  // The markup caption (HTMLText) is drawn by the markup renderer, which this panel does not have yet.
+  const int captionHeight = FCaption->Text().empty() ? 0 : DrawPlainCaption(g, A);
+  FHtmlr = {};
+  FHtmlLayout.reset();
+  if (!FCaption->HTMLText().empty()) DrawMarkupCaption(g, A, captionHeight);
 }
 
 namespace {
@@ -208,9 +230,143 @@ PictureRoom RoomFor(const TGDIPFill& Fill, TAdvSmoothPanelLocation Location) {
 
 int RoundToInt(float v) { return static_cast<int>(std::lround(v)); }
 
+// Where a caption of tw x th stands at `Location` (not plCustom) in the fill's rectangle A: the
+// columns at L, max(W - tw, L) div 2 and max(W - tw, L), the rows at T, (H - th) div 2 and H - th,
+// with L, T, W, H the rounded left, top, width and height of A.
+TPoint CaptionPosition(TAdvSmoothPanelLocation Location, gfx::RectF A, int tw, int th) {
+  const int L = RoundToInt(A.X), T = RoundToInt(A.Y), W = RoundToInt(A.Width), H = RoundToInt(A.Height);
+  const int across[] = {L, std::max(W - tw, L) / 2, std::max(W - tw, L)};
+  const int down[] = {T, (H - th) / 2, H - th};
+  return {across[LocationColumn(Location)], down[LocationRow(Location)]};
+}
+
+// The pictures the markup caption names, from the panel's image list, its picture container and
+// the desktop's file icons.
+class PanelImages : public html::ImageSource {
+ public:
+  PanelImages(const TImageList* Images, const TGDIPPictureContainer* Container) : FImages(Images), FContainer(Container) {}
+
+  std::shared_ptr<const gfx::Bitmap> Find(const std::string& Source) override {
+    const auto prefixed = [&](std::string_view prefix) {
+      return Source.size() >= prefix.size() &&
+             std::equal(prefix.begin(), prefix.end(), Source.begin(),
+                        [](char a, char b) { return a == std::toupper(static_cast<unsigned char>(b)); });
+    };
+    if (prefixed("IDX:")) {
+      if (FImages == nullptr) return nullptr;
+      const std::string_view digits = std::string_view(Source).substr(4);
+      int index = 0;
+      const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
+      if (error != std::errc() || end != digits.data() + digits.size()) return nullptr;
+      return FImages->Get(index);
+    }
+    if (prefixed("SSYS:")) return DesktopFileIcons().Find(Source.substr(5), 16);
+    if (prefixed("LSYS:")) return DesktopFileIcons().Find(Source.substr(5), 32);
+    if (FContainer == nullptr) return nullptr;
+    const TAdvGDIPPicture* picture = FContainer->FindPicture(Source);
+    if (picture == nullptr || picture->Empty()) return nullptr;
+    try {
+      return std::make_shared<const gfx::Bitmap>(picture->Decode().Pixels());
+    } catch (const gfx::EImageError&) {
+      return nullptr;  // a picture that does not decode is drawn as none
+    }
+  }
+
+ private:
+  const TImageList* FImages;
+  const TGDIPPictureContainer* FContainer;
+};
+
+html::BaseStyle MarkupBase(const TFont& Font) {
+  html::BaseStyle base;
+  base.Face = Font.Name();
+  base.Size = Font.Size();
+  base.Bold = Font.Style().Contains(fsBold);
+  base.Italic = Font.Style().Contains(fsItalic);
+  base.Underline = Font.Style().Contains(fsUnderline);
+  base.Strikeout = Font.Style().Contains(fsStrikeOut);
+  base.Color = Font.Color();
+  return base;
+}
+
+// The height of the box the markup caption is measured in: more than any panel is high.
+constexpr float kMarkupMeasureHeight = 10000;
+
 }  // namespace
 
-void TAdvSmoothPanel::DrawPlainCaption(gfx::Graphics& g, gfx::RectF A) {
+void TAdvSmoothPanel::DrawMarkupCaption(gfx::Graphics& g, gfx::RectF A, int CaptionHeight) {
+  const TAdvSmoothPanelCaption& c = *FCaption;
+  const bool custom = c.HTMLLocation() == plCustom;
+  const int boxWidth = Width() - ShadowSize() - 2 * FFill->BorderWidth() - c.HTMLLeft();
+
+  html::GraphicsMeasure measure(g);
+  PanelImages images(FImages, FPictureContainer);
+  auto layout = std::make_unique<html::Layout>(
+      html::LayOut(std::make_shared<const html::Document>(html::Parse(c.HTMLText(), MarkupBase(*c.HTMLFont()))),
+                   measure, &images, static_cast<float>(boxWidth), kMarkupMeasureHeight));
+  const int tw = static_cast<int>(std::ceil(layout->Width));
+  const int th = static_cast<int>(std::ceil(layout->Height));
+  if (th >= Height()) return;  // taller than the panel: not drawn
+
+  TRect where;
+  if (custom) {
+    where = TRect::FromSize(c.HTMLLeft(), c.HTMLTop(), std::min(boxWidth, Width() - c.HTMLLeft()), th);
+  } else {
+    const TPoint at = CaptionPosition(c.HTMLLocation(), A, tw, th);
+    where = TRect::FromSize(at.X, at.Y + CaptionHeight, tw, th);
+  }
+  html::PaintOptions options;
+  options.UrlColor = ColorToRGB(c.HTMLURLColor());
+  options.ShadowColor = ColorToRGB(c.HTMLShadowColor());
+  options.ShadowOffset = c.HTMLShadowOffset();
+  html::Paint(g, *layout, {static_cast<float>(where.Left), static_cast<float>(where.Top)}, options);
+  FHtmlr = where;
+  FHtmlLayout = std::move(layout);
+}
+
+std::string TAdvSmoothPanel::GetAnchorAt(int X, int Y) {
+  if (FCaption->HTMLText().empty()) return {};
+  if (refreshcache && Width() > 1 && Height() > 1) RedrawCache(FCache.Scale());
+  if (!FHtmlLayout || !FHtmlr.Contains(TPoint{X, Y})) return {};
+  return FHtmlLayout->AnchorAt({static_cast<float>(X - FHtmlr.Left), static_cast<float>(Y - FHtmlr.Top)});
+}
+
+std::string TAdvSmoothPanel::TrackAnchor(int X, int Y) {
+  std::string anchor = GetAnchorAt(X, Y);
+  if (!anchor.empty()) {
+    if (!FOnAnchor) {
+      FOnAnchor = true;
+      FoldCursor = Cursor();
+      SetCursor(crHandPoint);
+    }
+  } else if (FOnAnchor) {
+    FOnAnchor = false;
+    SetCursor(FoldCursor);
+  }
+  return anchor;
+}
+
+void TAdvSmoothPanel::MouseMove(TShiftState Shift, int X, int Y) {
+  TrackAnchor(X, Y);
+  TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TAdvSmoothPanel::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  const std::string anchor = TrackAnchor(X, Y);
+  TCustomControl::MouseDown(Button, Shift, X, Y);
+  // Last: the handler may change or free the panel.
+  if (!anchor.empty()) FOnAnchorClick(this, anchor);
+}
+
+void TAdvSmoothPanel::MouseLeave() {
+  if (FOnAnchor) {
+    FOnAnchor = false;
+    SetCursor(FoldCursor);
+  }
+  TCustomControl::MouseLeave();
+}
+
+int TAdvSmoothPanel::DrawPlainCaption(gfx::Graphics& g, gfx::RectF A) {
   const TAdvSmoothPanelCaption& c = *FCaption;
   const gfx::Font font = CaptionFont(*c.Font());
   const gfx::StringFormat format;
@@ -227,11 +383,9 @@ void TAdvSmoothPanel::DrawPlainCaption(gfx::Graphics& g, gfx::RectF A) {
   int x = c.Left();
   int y = c.Top();
   if (c.Location() != plCustom) {
-    const int L = RoundToInt(A.X), T = RoundToInt(A.Y), W = RoundToInt(A.Width), H = RoundToInt(A.Height);
-    const int across[] = {L, std::max(W - tw, L) / 2, std::max(W - tw, L)};
-    const int down[] = {T, (H - th) / 2, H - th};
-    x = across[LocationColumn(c.Location())];
-    y = down[LocationRow(c.Location())];
+    const TPoint at = CaptionPosition(c.Location(), A, tw, th);
+    x = at.X;
+    y = at.Y;
   }
 
   const auto fx = static_cast<float>(x);
@@ -247,6 +401,7 @@ void TAdvSmoothPanel::DrawPlainCaption(gfx::Graphics& g, gfx::RectF A) {
     const gfx::Pen pen(MakeColor(255, c.LineColor()), 1);
     g.DrawLine(pen, static_cast<float>(RoundToInt(A.X + 2)), lineY, static_cast<float>(RoundToInt(A.Width - 2)), lineY);
   }
+  return th;
 }
 
 void TAdvSmoothPanel::LoadFromTheme(const std::filesystem::path& FileName) {

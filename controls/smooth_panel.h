@@ -1,7 +1,9 @@
 // TAdvSmoothPanel: a container whose background is one gradient fill with an optional plain
-// caption (gradient text with a line under it). What it paints is kept in an off-screen ARGB
-// bitmap, redrawn only after Changed; an ordinary paint blends that bitmap over what its parent
-// painted, so the parent shows through the rounded corners when Transparent is set.
+// caption (gradient text with a line under it) and an optional markup caption (html_markup.h),
+// whose anchors show the hand pointer and raise OnAnchorClick when pressed. What it paints is kept
+// in an off-screen ARGB bitmap, redrawn only after Changed; an ordinary paint blends that bitmap
+// over what its parent painted, so the parent shows through the rounded corners when Transparent
+// is set.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +15,14 @@
 #include "controls/scaled_cache.h"
 #include "controls/smooth_caption.h"
 #include "platform/graphics/bitmap.h"
+#include "platform/ui/image_list.h"
 #include "platform/ui/win_control.h"
 
 namespace sib {
+
+namespace html {
+struct Layout;
+}
 
 class TAdvSmoothPanel;
 
@@ -89,6 +96,11 @@ class TAdvSmoothPanel : public TCustomControl {
   void SetCaption(TAdvSmoothPanelCaption* Value) { FCaption->Assign(Value); }
   TGDIPFill* Fill() const { return FFill.get(); }
   void SetFill(TGDIPFill* Value) { FFill->Assign(Value); }
+  // Pictures of the markup: "IDX:n" is picture n of Images, "SSYS:name" and "LSYS:name" the
+  // desktop's small (16) and large (32) icon for a file of that name, any other name a picture
+  // of PictureContainer.
+  TImageList* Images() const { return FImages; }
+  void SetImages(TImageList* Value);
   TGDIPPictureContainer* PictureContainer() const { return FPictureContainer; }
   void SetPictureContainer(TGDIPPictureContainer* Value);
   std::string Version() const { return "1.0.9.3"; }
@@ -107,8 +119,15 @@ class TAdvSmoothPanel : public TCustomControl {
   void SaveToImage(const std::filesystem::path& Filename, int ImageWidth, int ImageHeight,
                    TImageType ImageType = itPNG, int ImageQualityPercentage = 100);
 
-  // The panel's own drawing (fill and captions) on g, as the cache holds it.
+  // The panel's own drawing (fill and captions) on g, as the cache holds it. Keeps where the
+  // markup caption went and how it was laid out, for GetAnchorAt.
   void GDIPPaint(gfx::Graphics& g);
+
+  // The reference of the markup anchor under (X, Y), or "". Brings the cache up to date first
+  // when it is stale, so that the answer is about what the next paint shows.
+  std::string GetAnchorAt(int X, int Y);
+  // Where the markup caption was last drawn; empty when it was not.
+  TRect HtmlRect() const { return FHtmlr; }
 
   // How many times the cache was redrawn.
   std::uint64_t CacheRedraws() const { return FCacheRedraws; }
@@ -118,22 +137,35 @@ class TAdvSmoothPanel : public TCustomControl {
   void Paint(TCanvas& Canvas) override;
   void Resize() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseLeave() override;
 
  private:
   void PartChanged(TObject* Sender) { (void)Sender, Changed(); }
   void RedrawCache(double Scale);
-  void DrawPlainCaption(gfx::Graphics& g, gfx::RectF A);
+  // Draws the plain caption and returns its height.
+  int DrawPlainCaption(gfx::Graphics& g, gfx::RectF A);
+  void DrawMarkupCaption(gfx::Graphics& g, gfx::RectF A, int CaptionHeight);
   int ShadowSize() const;
+  // Follows the pointer at (X, Y) over the anchors (the hand over one, the remembered cursor
+  // elsewhere) and returns the anchor under it.
+  std::string TrackAnchor(int X, int Y);
 
   bool FTransparent = true;
   std::unique_ptr<TAdvSmoothPanelCaption> FCaption;
   std::unique_ptr<TGDIPFill> FFill;
+  TImageList* FImages = nullptr;
   TGDIPPictureContainer* FPictureContainer = nullptr;
   TAdvSmoothPanelAnchorClickEvent FOnAnchorClick;
   TAdvSmoothPanelDrawEvent FOnDraw;
   bool refreshcache = true;
   TScaledCache FCache;
   std::uint64_t FCacheRedraws = 0;
+  TCursor FoldCursor = crDefault;
+  bool FOnAnchor = false;
+  TRect FHtmlr;
+  std::unique_ptr<html::Layout> FHtmlLayout;  // of the markup caption drawn at FHtmlr
 };
 
 }  // namespace sib

@@ -44,6 +44,19 @@ enum class InterpolationMode { NearestNeighbor, Bilinear, HighQuality };
 
 using GraphicsState = unsigned;
 
+// The vertical measures of a font as text is laid out with it, in pixels. Text drawn from a point
+// with the typographic format has its baseline Ascent below the point, and a line of it is
+// Ascent + Descent high. The underline lies UnderlinePosition below the baseline, the strike-out
+// line StrikeoutPosition above it; both are drawn Thickness pixels thick.
+struct FontMetrics {
+  float Ascent = 0;
+  float Descent = 0;
+  float UnderlinePosition = 0;
+  float UnderlineThickness = 1;
+  float StrikeoutPosition = 0;
+  float StrikeoutThickness = 1;
+};
+
 // What MeasureString reports besides the box.
 struct TextMetrics {
   RectF Box;               // the text's box, placed in the layout rectangle by the format's alignment
@@ -137,6 +150,15 @@ class Graphics {
   void DrawString(std::string_view text, const Font& font, PointF origin, const StringFormat& format, const Brush& brush);
   TextMetrics MeasureString(std::string_view text, const Font& font, RectF layout, const StringFormat& format) const;
   TextMetrics MeasureString(std::string_view text, const Font& font, PointF origin, const StringFormat& format) const;
+  // The font's vertical measures under the current text rendering hint; all 0 for a font that is
+  // not Ok.
+  FontMetrics GetFontMetrics(const Font& font) const;
+  // The width of each character drawn on its own with the typographic format, as MeasureString
+  // reports it, into `widths` (as long as `characters`): a text laid out from these widths places
+  // each character where drawing it alone would, without the pair adjustments of a face. Measures
+  // many characters in one pass. Line and paragraph separators, other control characters and values
+  // that are not Unicode scalar values measure 0.
+  void MeasureCharacterWidths(std::u32string_view characters, const Font& font, std::span<float> widths) const;
 
   // The Cairo context, for the window host only; its state is set per operation, not kept.
   cairo_t* NativeContext() const { return cr_; }

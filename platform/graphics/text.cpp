@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/utf8.h"
 #include "platform/graphics/graphics.h"
 #include "platform/graphics/internal.h"
 
@@ -109,15 +110,22 @@ float WholeLinesHeight(PangoLayout* l, float room) {
   return height;
 }
 
-Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format,
-             TextRenderingHint hint) {
-  Placed placed{LayoutPtr(pango_cairo_create_layout(cr)), {}, {}};
-  PangoLayout* l = placed.layout.get();
+// An empty layout on `cr` for `font`, rasterised as `hint` says.
+LayoutPtr NewLayout(cairo_t* cr, const Font& font, TextRenderingHint hint) {
+  LayoutPtr layout(pango_cairo_create_layout(cr));
+  PangoLayout* l = layout.get();
   PangoContext* ctx = pango_layout_get_context(l);
   pango_cairo_context_set_resolution(ctx, kPixelsPerInch);
   SetFontOptions(ctx, hint);
   pango_layout_context_changed(l);
   pango_layout_set_font_description(l, font.Description());
+  return layout;
+}
+
+Placed Place(cairo_t* cr, std::string_view text, const Font& font, RectF layout, const StringFormat& format,
+             TextRenderingHint hint) {
+  Placed placed{NewLayout(cr, font, hint), {}, {}};
+  PangoLayout* l = placed.layout.get();
 
   Shown shown = ApplyHotkeys(text, format.Hotkey);
   PangoAttrList* attrs = pango_attr_list_new();
@@ -233,6 +241,68 @@ TextMetrics Graphics::MeasureString(std::string_view text, const Font& font, Rec
 TextMetrics Graphics::MeasureString(std::string_view text, const Font& font, PointF origin,
                                     const StringFormat& format) const {
   return MeasureString(text, font, RectF{origin.X, origin.Y, 0, 0}, format);
+}
+
+FontMetrics Graphics::GetFontMetrics(const Font& font) const {
+  if (!cr_ || !font.Ok()) return {};
+  cairo_save(cr_);
+  SetLayerMatrix();
+  const LayoutPtr layout = NewLayout(cr_, font, state_.textHint);
+  PangoLayout* l = layout.get();
+  // A line's height comes from its face's measures, not from the ink of its glyphs, so any
+  // character of the face gives the line every text of the face gets.
+  pango_layout_set_text(l, "x", 1);
+  PangoRectangle logical;
+  pango_layout_get_extents(l, nullptr, &logical);
+  FontMetrics m;
+  m.Ascent = float(pango_layout_get_baseline(l) - logical.y) / PANGO_SCALE;
+  m.Descent = float(logical.height) / PANGO_SCALE - m.Ascent;
+  PangoFontMetrics* fm = pango_context_get_metrics(pango_layout_get_context(l), font.Description(), nullptr);
+  m.UnderlinePosition = -float(pango_font_metrics_get_underline_position(fm)) / PANGO_SCALE;
+  m.UnderlineThickness = std::max(1.0f, float(pango_font_metrics_get_underline_thickness(fm)) / PANGO_SCALE);
+  m.StrikeoutPosition = float(pango_font_metrics_get_strikethrough_position(fm)) / PANGO_SCALE;
+  m.StrikeoutThickness = std::max(1.0f, float(pango_font_metrics_get_strikethrough_thickness(fm)) / PANGO_SCALE);
+  pango_font_metrics_unref(fm);
+  cairo_restore(cr_);
+  return m;
+}
+
+namespace {
+
+// Characters that end a line or paragraph in a layout, or that no face draws.
+bool MeasuresNothing(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c < 0xA0) || c == 0x2028 || c == 0x2029 || (c >= 0xD800 && c < 0xE000) ||
+         c > 0x10FFFF;
+}
+
+}  // namespace
+
+void Graphics::MeasureCharacterWidths(std::u32string_view characters, const Font& font, std::span<float> widths) const {
+  std::fill(widths.begin(), widths.end(), 0.0f);
+  const std::size_t count = std::min(characters.size(), widths.size());
+  if (!cr_ || !font.Ok() || count == 0) return;
+  // One paragraph per character, so that each is shaped on its own, in a single layout: one
+  // itemisation and one font lookup for all of them rather than one layout per character.
+  std::string text;
+  text.reserve(count * 4);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!MeasuresNothing(characters[i])) AppendUtf8(text, characters[i]);
+    text += '\n';
+  }
+  cairo_save(cr_);
+  SetLayerMatrix();
+  const LayoutPtr layout = NewLayout(cr_, font, state_.textHint);
+  pango_layout_set_text(layout.get(), text.data(), int(text.size()));
+  PangoLayoutIter* it = pango_layout_get_iter(layout.get());
+  std::size_t line = 0;
+  do {
+    if (line >= count) break;
+    PangoRectangle logical;
+    pango_layout_iter_get_line_extents(it, nullptr, &logical);
+    widths[line++] = float(logical.width) / PANGO_SCALE;
+  } while (pango_layout_iter_next_line(it));
+  pango_layout_iter_free(it);
+  cairo_restore(cr_);
 }
 
 namespace detail {

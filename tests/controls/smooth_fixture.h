@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "controls/smooth_label.h"
@@ -45,6 +46,11 @@ struct Ink {
   int Height() const { return Bottom - Top + 1; }
   bool Empty() const { return Right < Left; }
 };
+
+// The third of a width x height area that the ink's centre lies in: {column, row}, each 0, 1 or 2.
+inline std::pair<int, int> ThirdOf(const Ink& ink, int width, int height) {
+  return {(ink.Left + ink.Right) / 2 * 3 / width, (ink.Top + ink.Bottom) / 2 * 3 / height};
+}
 
 class SmoothFormTest : public ::testing::Test {
  protected:

@@ -168,9 +168,7 @@ TEST_F(SmoothPanelTest, CaptionStandsWhereItsLocationSays) {
     show();
     const Ink ink = inkIn(TRect{0, 0, W, H}, rgbOf(clBlack));
     ASSERT_FALSE(ink.Empty()) << int(c.location);
-    const int cx = (ink.Left + ink.Right) / 2, cy = (ink.Top + ink.Bottom) / 2;
-    EXPECT_EQ(cx * 3 / W, c.column) << int(c.location) << " ink centre x " << cx;
-    EXPECT_EQ(cy * 3 / H, c.row) << int(c.location) << " ink centre y " << cy;
+    EXPECT_EQ(ThirdOf(ink, W, H), (std::pair{c.column, c.row})) << int(c.location);
     form.reset();
   }
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "tests/platform/graphics/pixels.h"
 
@@ -254,6 +255,74 @@ TEST(Text, StringOutlinesAreAddedToAPathWhereDrawStringPutsThem) {
   Path none;
   EXPECT_EQ(none.AddString("Go", FontFamily("No Such Family Anywhere"), 0, 24, PointF{0, 0}, {}), Status::FontFamilyNotFound);
   EXPECT_TRUE(none.Empty());
+}
+
+// Text laid out from single-character widths: each character where drawing it alone would put it,
+// so a word's width is the sum of its characters' (no pair in these words is adjusted by the face).
+TEST(Text, CharacterWidthsAddUpToTheMeasuredWord) {
+  struct Case {
+    const char* family;
+    int style;
+    TextRenderingHint hint;
+  };
+  const Case cases[] = {
+      {"Arial", FontStyleRegular, TextRenderingHint::AntiAliasGridFit},
+      {"Arial", FontStyleBold, TextRenderingHint::AntiAlias},
+      {"Tahoma", FontStyleItalic, TextRenderingHint::ClearTypeGridFit},
+  };
+  const std::u32string word = U"minimum";
+  const StringFormat typographic = StringFormat::GenericTypographic();
+  for (const Case& k : cases) {
+    Canvas probe(1, 1);
+    probe.g.SetTextRenderingHint(k.hint);
+    const Font font(k.family, 11, k.style);
+    std::vector<float> widths(word.size());
+    probe.g.MeasureCharacterWidths(word, font, widths);
+    float sum = 0;
+    for (float w : widths) sum += w;
+    const float whole = probe.g.MeasureString("minimum", font, PointF{0, 0}, typographic).Box.Width;
+    EXPECT_NEAR(sum, whole, 0.05f) << k.family << " style " << k.style;
+    EXPECT_NEAR(widths[0], probe.g.MeasureString("m", font, PointF{0, 0}, typographic).Box.Width, 0.01f) << k.family;
+  }
+}
+
+TEST(Text, CharacterWidthsOfSeparatorsAndNonCharactersAreZero) {
+  Canvas probe(1, 1);
+  const Font font("Arial", 11);
+  const std::u32string chars = {U'a', U'\n', U'\r', 0x2028, 0x2029, 0xD800, 0x110000, U'\t', U'b', U'\x7F'};
+  std::vector<float> widths(chars.size(), -1.0f);
+  probe.g.MeasureCharacterWidths(chars, font, widths);
+  EXPECT_GT(widths[0], 3);
+  for (std::size_t i = 1; i < chars.size(); ++i) {
+    if (chars[i] == U'b') continue;
+    EXPECT_EQ(widths[i], 0.0f) << "character " << std::hex << unsigned(chars[i]);
+  }
+  EXPECT_GT(widths[8], 3);
+  // A font that is not Ok measures nothing.
+  probe.g.MeasureCharacterWidths(U"ab", Font("No Such Family Anywhere", 11), widths);
+  EXPECT_EQ(widths[0], 0.0f);
+}
+
+// The baseline lies Ascent below the point text is drawn from: a capital stands on it.
+TEST(Text, FontMetricsPutTheBaselineWhereDrawStringDoes) {
+  for (float size : {8.0f, 11.0f, 24.0f}) {
+    Canvas c(200, 100);
+    c.g.SetTextRenderingHint(TextRenderingHint::AntiAliasGridFit);
+    const Font font("Arial", size);
+    const FontMetrics m = c.g.GetFontMetrics(font);
+    EXPECT_GT(m.Ascent, size * 0.9f) << size;
+    EXPECT_GT(m.Descent, 0) << size;
+    const TextMetrics line = c.g.MeasureString("Hx", font, PointF{0, 0}, StringFormat::GenericTypographic());
+    EXPECT_NEAR(m.Ascent + m.Descent, line.Box.Height, 0.01f) << size;
+    EXPECT_GT(m.UnderlinePosition, 0) << size;
+    EXPECT_GT(m.StrikeoutPosition, 0) << size;
+    EXPECT_LT(m.StrikeoutPosition, m.Ascent) << size;
+    c.g.DrawString("H", font, PointF{10, 10}, StringFormat::GenericTypographic(), SolidBrush(Color::Rgb(0, 0, 0)));
+    const RectF ink = InkBounds(c.bitmap);
+    EXPECT_NEAR(ink.Bottom(), 10 + m.Ascent, 1.01f) << size;
+  }
+  Canvas probe(1, 1);
+  EXPECT_EQ(probe.g.GetFontMetrics(Font("Arial", 0)).Ascent, 0.0f);
 }
 
 }  // namespace
