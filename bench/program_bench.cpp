@@ -1,7 +1,8 @@
 // The whole program's figures, each beside a baseline measured in the same run, on a private X server
 // with SDL's dummy audio driver (it consumes in real time, as a sound card does):
 //  - FirstFrame: from the start of the process to its window painted on the X server, against a bare
-//    SDL window of the same size filled silver (this program started again with --bare-window);
+//    SDL window of the same size filled silver (this program started again with --bare-window), whose
+//    pixels also reach the server without an OpenGL renderer;
 //  - Idle10s: the CPU and the wake-ups of an open window with the noise stopped (after a Start and a
 //    Stop), against the bare SDL window left open;
 //  - Playing10s: the CPU while the window plays, against the headless player playing the same noise at
@@ -10,8 +11,6 @@
 //    to the window, against filling the window's image with one colour.
 // CPU and wake-ups are read from /proc for every thread of the measured process.
 #include <SDL.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <benchmark/benchmark.h>
 #include <signal.h>
 
@@ -21,16 +20,10 @@
 #include <fstream>
 #include <thread>
 
-#include "app/main_form.h"
-#include "platform/audio/simulated_wave_out.h"
 #include "platform/core/data_folders.h"
-#include "platform/audio/wave_out.h"
-#include "platform/timer/media_timer.h"
-#include "platform/ui/application.h"
-#include "platform/ui/forms_application.h"
-#include "platform/ui/headless_host.h"
 #include "tests/platform/ui_sdl/x_server.h"
 #include "tests/program/program_fixture.h"
+#include "tests/program/reference_window.h"
 
 namespace {
 
@@ -43,6 +36,8 @@ constexpr auto kMeasured = 10s;
 // --- The bare window, in a child of this program --------------------------------------------------
 
 int BareWindow() {
+  // Its pixels go to the X server as the program's do, without an OpenGL renderer started for them.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   SDL_InitSubSystem(SDL_INIT_VIDEO);
   SDL_Window* window = SDL_CreateWindow("Sibilon", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kWidth, kHeight, 0);
   SDL_Surface* surface = SDL_GetWindowSurface(window);
@@ -112,27 +107,14 @@ void Stop(std::unique_ptr<test::ChildProcess>& Child) {
   Child.reset();
 }
 
-// The colour of a pixel of a window on the X server, 0xRRGGBB; -1 when it cannot be read.
-long PixelOf(Display* X, Window W, int Left, int Top) {
-  XImage* image = XGetImage(X, W, Left, Top, 1, 1, AllPlanes, ZPixmap);
-  if (!image) return -1;
-  const long pixel = static_cast<long>(XGetPixel(image, 0, 0) & 0xFFFFFF);
-  XDestroyImage(image);
-  return pixel;
-}
-
 // Waits until the window named "Sibilon" shows `Colour` at (Left, Top).
-bool WaitForPainted(long Colour, int Left, int Top) {
-  const unsigned long id = test::WaitForWindowNamed("Sibilon", 60000);
-  if (!id) return false;
-  Display* x = XOpenDisplay(server->Display().c_str());
-  bool painted = false;
-  for (int tries = 0; tries < 60000 && !painted; ++tries) {
-    painted = PixelOf(x, id, Left, Top) == Colour;
-    if (!painted) std::this_thread::sleep_for(200us);
+// The window of the previous run may still be on the server for a moment: it is looked for again.
+bool WaitForPainted(std::uint32_t Colour, int Left, int Top) {
+  for (int tries = 0; tries < 30; ++tries) {
+    const unsigned long id = test::WaitForWindowNamed("Sibilon", 60000);
+    if (id != 0 && test::WaitForPixel(id, Left, Top, Colour, 2000)) return true;
   }
-  XCloseDisplay(x);
-  return painted;
+  return false;
 }
 
 void Xdotool(std::vector<std::string> Args) {
@@ -224,28 +206,6 @@ void BM_Playing10s_Program(benchmark::State& State) {
   }
 }
 
-// The window made in this process on a headless host, with a simulated device that nothing drives.
-struct HeadlessWindow {
-  Application loop;
-  ManualTickSource ticks;
-  ScopedMediaTickSource scopedTicks{ticks};
-  SimulatedWaveOut device;
-  ScopedWaveOutDriver driver{device};
-  HeadlessHost host;
-  TApplication application{host, loop};
-  TForm1* form = nullptr;
-
-  HeadlessWindow() {
-    RegisterForm1Classes();
-    const std::filesystem::path here = std::filesystem::current_path();
-    std::filesystem::current_path(SIB_DATA_DIR);
-    form = application.CreateForm<TForm1>(Form1Description());
-    std::filesystem::current_path(here);
-    form->Show();
-    form->PaintDirty();
-  }
-};
-
 void BM_FullRepaint_OneColourFill(benchmark::State& State) {
   gfx::Bitmap surface(kWidth, kHeight);
   gfx::Graphics g(surface);
@@ -258,7 +218,7 @@ void BM_FullRepaint_OneColourFill(benchmark::State& State) {
 }
 
 void BM_FullRepaint_Window(benchmark::State& State) {
-  HeadlessWindow window;
+  test::ReferenceWindow window(SIB_DATA_DIR);
   for (auto _ : State) {
     window.form->Invalidate();
     window.form->PaintDirty();

@@ -9,14 +9,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "app/main_form.h"
-#include "platform/audio/simulated_wave_out.h"
-#include "platform/audio/wave_out.h"
-#include "platform/timer/media_timer.h"
-#include "platform/ui/application.h"
-#include "platform/ui/forms_application.h"
-#include "platform/ui/headless_host.h"
+#include "tests/app/window_fixture.h"
 #include "tests/program/program_fixture.h"
+#include "tests/program/reference_window.h"
 #include "x_server.h"
 
 namespace sib::test {
@@ -25,56 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr std::size_t kBlockFrames = 1024;
-
-// A folder of its own, removed with the object, holding copies of the named recordings.
-class ProgramFolder {
- public:
-  explicit ProgramFolder(std::initializer_list<const char*> ARecordings) {
-    std::string path = (std::filesystem::temp_directory_path() / "sib-program-XXXXXX").string();
-    if (!::mkdtemp(path.data())) throw std::runtime_error("mkdtemp");
-    FPath = path;
-    for (const char* name : ARecordings) std::filesystem::copy_file(std::filesystem::path(SIB_DATA_DIR) / name, FPath / name);
-  }
-  ~ProgramFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(FPath, ignored);
-  }
-  const std::filesystem::path& Path() const { return FPath; }
-
- private:
-  std::filesystem::path FPath;
-};
-
-// The window made in this process from the same description, on a headless host and a simulated
-// device: the reference for the real window's pixels and the source of its controls' geometry.
-struct ReferenceWindow {
-  Application loop;
-  ManualTickSource ticks;
-  ScopedMediaTickSource scopedTicks{ticks};
-  SimulatedWaveOut device;
-  ScopedWaveOutDriver driver{device};
-  HeadlessHost host;
-  TApplication application{host, loop};
-  TForm1* form = nullptr;
-
-  ReferenceWindow() {
-    RegisterForm1Classes();
-    const std::filesystem::path here = std::filesystem::current_path();
-    std::filesystem::current_path(SIB_DATA_DIR);
-    form = application.CreateForm<TForm1>(Form1Description());
-    std::filesystem::current_path(here);
-    form->Show();
-    form->PaintDirty();
-  }
-  TImageView Image() {
-    form->PaintDirty();
-    return form->Image();
-  }
-  // The middle of a control, in the window's client coordinates.
-  static TPoint Middle(const TControl* AControl) {
-    return AControl->ClientToForm({AControl->Width() / 2, AControl->Height() / 2});
-  }
-};
 
 // The pixels that differ between a part of a screenshot and the same part of an image.
 int DifferentPixelsIn(const Png& Shot, const TImageView& Image, const TControl& Part) {
@@ -170,12 +115,12 @@ std::size_t SilenceFrom(const MonitorRecorder& Recorder, std::size_t From, std::
 TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) {
   const std::vector<std::int16_t> pink = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "Pink.wav");
   const std::vector<std::int16_t> white = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "White.wav");
-  ReferenceWindow reference;
+  ReferenceWindow reference(SIB_DATA_DIR);
   TForm1& window = *reference.form;
 
   PulseServer sound;
   MonitorRecorder recorder(sound);
-  ProgramFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
+  RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
   const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
   ASSERT_NE(id, 0u) << program->ErrorOutput();
@@ -279,7 +224,7 @@ TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) 
 
 TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClosed) {
   PulseServer sound;
-  ProgramFolder folder{"Brown.wav", "White.wav"};
+  RecordingsFolder folder{"Brown.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
   const unsigned long box = WaitForWindowNamed("Sibilon", 60000);
   ASSERT_NE(box, 0u) << program->ErrorOutput();

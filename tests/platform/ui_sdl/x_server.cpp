@@ -3,6 +3,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <cairo.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -12,9 +13,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <thread>
 
 extern char** environ;
 
@@ -178,6 +181,19 @@ std::string utf8Name(::Display* display, Window window) {
   return name;
 }
 
+// While it lives, errors of X requests are ignored: a window of another program may go away between
+// being listed and being asked about, which is an error of the request, not of the test.
+class QuietErrors {
+ public:
+  QuietErrors() : previous_(XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; })) {}
+  ~QuietErrors() { XSetErrorHandler(previous_); }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  XErrorHandler previous_;
+};
+
 Window findMapped(::Display* display, const std::string& name) {
   Window root = DefaultRootWindow(display);
   Window parent = 0;
@@ -201,6 +217,7 @@ Window findMapped(::Display* display, const std::string& name) {
 unsigned long WaitForWindowNamed(const std::string& name, int limitMs) {
   ::Display* display = XOpenDisplay(nullptr);
   if (!display) return 0;
+  const QuietErrors quiet;
   XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
   Window found = 0;
   for (;;) {
@@ -213,6 +230,23 @@ unsigned long WaitForWindowNamed(const std::string& name, int limitMs) {
       XEvent event;
       XNextEvent(display, &event);
     }
+  }
+  XCloseDisplay(display);
+  return found;
+}
+
+bool WaitForPixel(unsigned long window, int x, int y, std::uint32_t rgb, int limitMs) {
+  ::Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  const QuietErrors quiet;
+  bool found = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+  while (!found && std::chrono::steady_clock::now() < deadline) {
+    if (XImage* image = XGetImage(display, window, x, y, 1, 1, AllPlanes, ZPixmap)) {
+      found = (XGetPixel(image, 0, 0) & 0xFFFFFF) == rgb;
+      XDestroyImage(image);
+    }
+    if (!found) std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   XCloseDisplay(display);
   return found;

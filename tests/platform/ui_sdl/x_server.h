@@ -57,6 +57,10 @@ unsigned long XWindowOf(SDL_Window* window);
 // windows change.
 unsigned long WaitForWindowNamed(const std::string& name, int limitMs);
 
+// Waits until pixel (x, y) of the X window `window` has the colour `rgb` (0xRRGGBB), reading it
+// again every fraction of a millisecond; false when it has not within `limitMs`.
+bool WaitForPixel(unsigned long window, int x, int y, std::uint32_t rgb, int limitMs);
+
 // The folder for files a person may look at after the run (screenshots): beside the test binary.
 std::string OutputFolder();
 
