@@ -19,7 +19,6 @@
 #include "audio/wave_player.h"
 #include "platform/ui/form.h"
 #include "platform/ui/forms_application.h"
-#include "platform/ui/open_url.h"
 
 namespace sib {
 
@@ -31,8 +30,8 @@ class TNoiseFormMembers : public TForm {
   explicit TNoiseFormMembers(TComponent* AOwner) : TForm(AOwner) {}
 
   TApplication& Application() const { return TApplication::Current(); }
-  // Fire and forget, as the desktop's "open": the result is ignored.
-  void OpenAddress(const std::string& Address) const { OpenUrl(Address); }
+  // Through the application's host, fire and forget, as the desktop's "open": the result is ignored.
+  void OpenAddress(const std::string& Address) const { Application().OpenUrl(Address); }
 
   // The members as the window declares them (the description creates them in its own order).
   typename TControls::TSmoothButton* btnBegin = nullptr;

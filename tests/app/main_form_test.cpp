@@ -147,6 +147,28 @@ TEST(Recordings, TheThreeShareOneFormat) {
   EXPECT_EQ(formats[0], formats[2]);
 }
 
+TEST_F(MainForm, TheLinkButtonOpensTheUserGuideAsAFileAddress) {
+  TForm1* form = Create();
+  ClickAt(Middle(form->btnZorvex));
+  ASSERT_EQ(host_.OpenedUrls(), std::vector<std::string>{HomePage()});
+  const std::string prefix = "file://";
+  ASSERT_EQ(HomePage().rfind(prefix, 0), 0u) << HomePage();
+  EXPECT_TRUE(std::filesystem::is_regular_file(HomePage().substr(prefix.size()))) << HomePage();
+  EXPECT_TRUE(HomePage().ends_with("/README.md")) << HomePage();
+}
+
+TEST(FileAddress, KeepsPlainBytesAndPercentEncodesTheRest) {
+  struct Row {
+    const char* path;
+    const char* address;
+  } rows[] = {
+      {"/usr/share/doc/sibilon/README.md", "file:///usr/share/doc/sibilon/README.md"},
+      {"/home/a b/Noise & Co/x#1?.md", "file:///home/a%20b/Noise%20%26%20Co/x%231%3F.md"},
+      {"/tmp/Gru\xC3\x9F.md", "file:///tmp/Gru%C3%9F.md"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(FileAddress(row.path), row.address) << row.path;
+}
+
 TEST_F(MainForm, CreationHandlerRunsOnceAfterEveryComponentsLoaded) {
   auto* form = Create<TForm1Probe>();
   EXPECT_EQ(form->CreateCount, 1);
