@@ -237,6 +237,24 @@ void TALAudioOut::MasterPump() {
   if (FInputPin) FInputPin->MasterPump(this);
 }
 
+// The device is kept as full, in frames, as the prefill left it: a finished buffer is replaced by as
+// many blocks as it takes to cover its frames. Counting blocks instead would leave the device short by
+// the difference after every short block (the last of a pass), and a device that holds two blocks
+// would then play silence.
+void TALAudioOut::PumpFrames(std::uint64_t AFrames) {
+  FPumpOwedFrames += static_cast<std::int64_t>(AFrames);
+  while (FPumpOwedFrames > 0) {
+    const std::uint64_t before = FBufferQueue.ArrivedFrames();
+    MasterPump();
+    const std::uint64_t arrived = FBufferQueue.ArrivedFrames() - before;
+    if (arrived == 0) {  // nothing to be had now (paused, stopped, at the end): nothing is owed later
+      FPumpOwedFrames = 0;
+      return;
+    }
+    FPumpOwedFrames -= static_cast<std::int64_t>(arrived);
+  }
+}
+
 void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   if (!FEnabled) return;
   bool open;
@@ -262,6 +280,8 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
       WaveOutStart::Paused);
   SetWaveFormat(&AFormat);
   FSampleRate = AFormat.Format.nSamplesPerSec;
+  FBlockAlign = AFormat.Format.nBlockAlign;
+  FPumpOwedFrames = 0;
   FAverageDepthMs = -1.0;
   if (result != kMMNoError) {
     params.Leave();
@@ -397,7 +417,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
       if (write && FState.DevicePaused()) ++FMissedPumps;
     }
     if (FClockOutputPin) FClockOutputPin->Clock();
-    if (isPump) MasterPump();
+    if (isPump) PumpFrames(FBlockAlign != 0 ? AWaveHdr->bufferLength / FBlockAlign : 0);
   }
   bool drained;
   {

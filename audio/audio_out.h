@@ -110,6 +110,8 @@ class TALAudioOut : public TALBasicAudioOut {
   void DeviceLost();
   void SteerRate();
   void MasterPump();
+  // Pumping: asks upstream for blocks until AFrames more frames have arrived (device thread).
+  void PumpFrames(std::uint64_t AFrames);
 
   WaveOutHandle HOut = 0;
   std::uint32_t FPrefillInterval = 300;
@@ -126,6 +128,10 @@ class TALAudioOut : public TALBasicAudioOut {
   TSLWarningEvent FOnWarning;
 
   std::uint32_t FSampleRate = 0;
+  std::uint32_t FBlockAlign = 0;
+  // Frames the device has played that the pumps have not yet replaced (device thread); negative when
+  // a block brought more than was owed.
+  std::int64_t FPumpOwedFrames = 0;
   // Smoothed depth of queued audio, milliseconds (device thread); negative until the first sample.
   double FAverageDepthMs = -1.0;
   // The device went away; the next open goes to the default device (parameter lock).
