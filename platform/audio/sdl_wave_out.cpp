@@ -10,8 +10,9 @@
 namespace sib {
 namespace {
 
-// Frames per SDL callback: about 20 ms, as a power of two. Each callback wakes a thread, and the
-// steered queue ahead of the device is deeper than this anyway.
+// Frames per SDL callback: about 20 ms, as a power of two: 1024 at 44.1 and 48 kHz, the size of the
+// player's blocks, so that a device period takes one block and finishes it (one completion, one wake-up
+// of the output's device thread, per block). The steered queue ahead of the device is deeper anyway.
 Uint16 periodFramesFor(std::uint32_t samplesPerSec) {
   std::uint32_t frames = 64;
   while (frames < samplesPerSec / 50 && frames < 4096) frames *= 2;
@@ -50,12 +51,13 @@ class SdlPort final : public WaveOutPort {
   void start() override { SDL_PauseAudioDevice(id_, 0); }
   void lock() override { SDL_LockAudioDevice(id_); }
   void unlock() override { SDL_UnlockAudioDevice(id_); }
-  bool lost() override { return SDL_GetAudioDeviceStatus(id_) == SDL_AUDIO_STOPPED; }
-  bool pollsForLoss() const override { return true; }
 
-  // SDL's audio thread, with the device lock held.
+  // SDL's audio thread, with the device lock held. SDL goes on calling back at the device's pace after
+  // it has lost the device (its status then reads stopped), so the loss is seen here, within a period,
+  // without a thread that looks for it. The status is two atomic reads, no lock and no system call.
   static void SDLCALL fill(void* port, Uint8* stream, int length) {
     auto* self = static_cast<SdlPort*>(port);
+    if (SDL_GetAudioDeviceStatus(self->id_) == SDL_AUDIO_STOPPED) self->renderer_.deviceLost();
     self->renderer_.render(reinterpret_cast<std::byte*>(stream),
                            static_cast<std::uint32_t>(static_cast<std::size_t>(length) / self->frameBytes_));
   }

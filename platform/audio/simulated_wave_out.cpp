@@ -100,12 +100,7 @@ void SimulatedWaveOut::advance(std::chrono::nanoseconds elapsed) {
   for (Port* port : ports_) {
     if (!port->started_ || port->lost_) continue;
     const std::uint64_t due = framesDue(*port);
-    bool rendered = false;
-    while (port->renderedFrames_ < due) {
-      playPeriod(*port);
-      rendered = true;
-    }
-    if (rendered) port->renderer_.waitUntilDelivered();
+    while (port->renderedFrames_ < due) playPeriod(*port);
   }
 }
 

@@ -1,6 +1,6 @@
 // The waveform audio output: numbered output devices, opened in a PCM format, playing caller-owned
 // buffers described by headers, in the order written, and reporting each finished buffer through a
-// callback on a delivery thread of the device (never the caller's thread, never the sound card's).
+// callback that runs on the device's own callback thread, the moment the buffer has been taken.
 //
 // Life of a buffer: the caller fills a WaveHeader over its own samples, prepares it, writes it; the
 // device plays the samples in place (nothing is copied); when the last frame has been taken, the
@@ -72,9 +72,12 @@ struct WaveHeader {
   bool isDone() const { return (flags.load(std::memory_order_acquire) & kWaveHeaderDone) != 0; }
 };
 
-// Called on the device's delivery thread, one message at a time, in order. header is set for
-// kWomDone only. The callback may call any waveOut function except waveOutClose on its own device;
-// it must not throw.
+// Called on the device's callback thread (the sound card's pace) for the buffers it finished, on the
+// thread of waveOutReset for the buffers a reset hands back, on the opener's thread for kWomOpen, on
+// the closer's for kWomClose, and on whichever thread notices a lost device. Calls may therefore come
+// from two threads at once; kWomDone messages come in the order the buffers were written. header is
+// set for kWomDone only. The callback runs where the device cannot wait: it must return at once, never
+// block on a lock, never allocate, never throw and never call a waveOut function.
 using WaveOutCallback = std::function<void(WaveOutHandle handle, WaveOutMessage message, WaveHeader* header)>;
 
 enum class WaveOutStart { Running, Paused };
@@ -96,7 +99,7 @@ struct WaveOutStatus {
 std::uint32_t waveOutGetNumDevs();
 MMResult waveOutGetDevCaps(std::uint32_t deviceId, WaveOutCaps& caps);
 
-// Opens device deviceId (0 .. count-1) or kWaveMapper. kWomOpen follows on the delivery thread.
+// Opens device deviceId (0 .. count-1) or kWaveMapper. kWomOpen comes before it returns.
 MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& format, WaveOutCallback callback,
                      WaveOutStart start = WaveOutStart::Running);
 MMResult waveOutPrepareHeader(WaveOutHandle handle, WaveHeader* header);
@@ -108,11 +111,10 @@ MMResult waveOutWrite(WaveOutHandle handle, WaveHeader* header);
 MMResult waveOutPause(WaveOutHandle handle);
 MMResult waveOutRestart(WaveOutHandle handle);
 // Takes every queued buffer off the device as done and sets the position back to zero; the pause
-// state stays. Returns after the callback has received their kWomDone messages (when called from the
-// callback itself, the messages follow once it returns).
+// state stays. Returns after the callback has received their kWomDone messages.
 MMResult waveOutReset(WaveOutHandle handle);
 // Fails with kWaveStillPlaying while buffers are queued. Returns after kWomClose has been delivered;
-// no callback runs after that. Refused (kMMInvalidParam) from the device's own callback.
+// no callback runs after that. Never from the callback.
 MMResult waveOutClose(WaveOutHandle handle);
 MMResult waveOutGetStatus(WaveOutHandle handle, WaveOutStatus& status);
 

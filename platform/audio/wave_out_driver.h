@@ -17,14 +17,12 @@ namespace sib {
 class WaveOutRenderer {
  public:
   virtual ~WaveOutRenderer() = default;
-  // Fills `frames` frames in the device format. Called by the port with its device lock held, on the
-  // port's thread; does not block on anything else and does not allocate.
+  // Fills `frames` frames in the device format, and passes the buffers it finished to the stream's
+  // callback before it returns. Called by the port with its device lock held, on the port's thread;
+  // does not block on anything else and does not allocate.
   virtual void render(std::byte* out, std::uint32_t frames) = 0;
   // The port saw its device go away. Any thread; does not block.
   virtual void deviceLost() = 0;
-  // Waits until the callback has received every completion raised so far. Not from the port's thread
-  // while it holds the device lock.
-  virtual void waitUntilDelivered() = 0;
 };
 
 // One open device of a driver.
@@ -35,9 +33,6 @@ class WaveOutPort {
   // The lock that is held around every render call.
   virtual void lock() = 0;
   virtual void unlock() = 0;
-  // For drivers that cannot report a lost device by themselves: polled now and then.
-  virtual bool lost() { return false; }
-  virtual bool pollsForLoss() const { return false; }
 };
 
 class WaveOutDriver {
