@@ -46,18 +46,22 @@ TALAudioOut::TALAudioOut(TComponent* AOwner)
   if (!ComponentState().Contains(csDesigning)) {
     FNotifyThread = TSLNotifyThread::Create(this, TSLNotifyThreadEvent([](TSLNotifyThread*) {}));
     FProcessNotify = std::make_unique<TSLMainThreadNotify>(TNotifyEvent([this](TObject*) { ProcessQueue(false); }));
+    FRecoverNotify = std::make_unique<TSLMainThreadNotify>(TNotifyEvent([this](TObject*) { RecoverDevice(); }));
   }
 }
 
 TALAudioOut::~TALAudioOut() {
   FNotifyThread.reset();
   FProcessNotify.reset();
+  FRecoverNotify.reset();
+  FRetryTimer.reset();
 }
 
 void TALAudioOut::BeforeDestruction() {
   {
     LockSection stop = FLock->StopLock();
     if (FInputPin) FInputPin->Disconnect();
+    StopRecovering();
   }
   try {
     CloseDevice(true);
@@ -121,7 +125,9 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
       Resume();
       FState.On(TALOutEvent::PrefillOver);
     }
-    FBufferQueue.Push(OperationRef(Operation));
+    // With the device gone, nothing would take the buffers off the queue: they are dropped until a
+    // device is back, as while disabled.
+    if (!FDeviceLost || !operationIs<TOWSuppliedBufferOperation>(Operation)) FBufferQueue.Push(OperationRef(Operation));
   } else {
     // Stopped follows the stream even while nothing is queued: a start-wave that arrives once the
     // output is enabled again must wait only for a stop of a stream that is still running, never
@@ -257,6 +263,13 @@ void TALAudioOut::PumpFrames(std::uint64_t AFrames) {
 
 void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   if (!FEnabled) return;
+  // A device that went away is not looked for again: the next start plays on the default device.
+  const int deviceId = FDeviceLost ? kWaveMapper : FDevice->GetDeviceID();
+  const auto [what, result] = TryOpenDevice(AFormat, deviceId);
+  if (result != kMMNoError) Error(what, result);
+}
+
+std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatExtensible& AFormat, int ADeviceId) {
   bool open;
   {
     TALParamsSection params(*FParams);
@@ -269,13 +282,11 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
       this, [this](std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* hdr) { DeviceMessage(uMsg, hwo, hdr); });
   // Set from here: the thread's handle is complete only once Create has returned.
   FWaveThread->SetPriority(ThreadPriority::Highest);
-  // A device that went away is not looked for again: the next start plays on the default device.
-  const int deviceId = FDeviceLost ? kWaveMapper : FDevice->GetDeviceID();
   FDeviceLost = false;
   TALWaveThread* thread = FWaveThread.get();
   HOut = 0;
   const MMResult result = waveOutOpen(
-      &HOut, deviceId, deviceFormatOf(AFormat),
+      &HOut, ADeviceId, deviceFormatOf(AFormat),
       [thread](WaveOutHandle hwo, WaveOutMessage uMsg, WaveHeader* hdr) { thread->Append(uMsg, hwo, hdr); },
       WaveOutStart::Paused);
   SetWaveFormat(&AFormat);
@@ -283,15 +294,9 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   FBlockAlign = AFormat.Format.nBlockAlign;
   FPumpOwedFrames = 0;
   FAverageDepthMs = -1.0;
-  if (result != kMMNoError) {
-    params.Leave();
-    Error("Can't open audio device.", result);
-    return;
-  }
-  if (const MMResult paused = waveOutPause(HOut); paused != kMMNoError) {
-    params.Leave();
-    Error("Can't pause audio device.", paused);
-  }
+  if (result != kMMNoError) return {"Can't open audio device.", result};
+  if (const MMResult paused = waveOutPause(HOut); paused != kMMNoError) return {"Can't pause audio device.", paused};
+  return {nullptr, kMMNoError};
 }
 
 void TALAudioOut::CloseDevice(bool ClearPump) {
@@ -381,7 +386,10 @@ void TALAudioOut::Resume() {
 }
 
 void TALAudioOut::EnabledChanged() {
-  if (!FEnabled) return;
+  if (!FEnabled) {
+    StopRecovering();
+    return;
+  }
   FState.On(TALOutEvent::Restart);
   if (!FWaveFormat) {
     Pause();
@@ -432,13 +440,56 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   ProcessQueue(true);
 }
 
+// Warned once per loss; the main thread then reopens the default device, and keeps trying quietly.
 void TALAudioOut::DeviceLost() {
   {
     TALParamsSection params(*FParams);
-    if (!FParams->GetIsOpen()) return;
+    if (!FParams->GetIsOpen() || FDeviceLost) return;
     FDeviceLost = true;
   }
   Warning("Audio device lost.", kMMNoDriver);
+  if (FRecoverNotify) FRecoverNotify->Notify();
+}
+
+// Main thread. While the output is enabled, a lost device is replaced by the default device as soon
+// as one opens (a restarted sound server, a device plugged in again); until then this runs again
+// every kRetryIntervalMs. The stream goes on where it is: the new device starts with a prefill, and an
+// output that pumps asks upstream again as at a start.
+void TALAudioOut::RecoverDevice() {
+  LockSection write = FLock->WriteLock();
+  if (!write) return;
+  if (!FDeviceLost || !FEnabled || !FWaveFormat) {
+    StopRecovering();
+    return;
+  }
+  const TALWaveFormatExtensible format = *FWaveFormat;
+  CloseDevice(false);
+  if (TryOpenDevice(format, kWaveMapper).second != kMMNoError) {
+    CloseDevice(false);
+    FDeviceLost = true;
+    if (!FRetryTimer) {
+      FRetryTimer = MakeComponent<TLPTimer>();
+      FRetryTimer->SetInterval(kRetryIntervalMs);
+      FRetryTimer->SetOnTimer(TNotifyEvent([this](TObject*) { RecoverDevice(); }));
+    }
+    FRetryTimer->SetEnabled(true);
+    return;
+  }
+  StopRecovering();
+  FState.On(TALOutEvent::Restart);
+  bool isPump;
+  {
+    TALParamsSection params(*FParams);
+    isPump = FParams->GetIsPump();
+  }
+  if (isPump && FMasterPumping->Enabled()) {
+    MasterPump();
+    if (FPrefillInterval != 0) MasterPump();
+  }
+}
+
+void TALAudioOut::StopRecovering() {
+  if (FRetryTimer) FRetryTimer->SetEnabled(false);
 }
 
 void TALAudioOut::SteerRate() {
