@@ -269,6 +269,18 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   if (result != kMMNoError) Error(what, result);
 }
 
+// Pumping, the device's period is whole blocks and at most half of what the prefill keeps queued, so
+// that each of the device's wake-ups takes several blocks while the rest stay queued as the margin;
+// the device thread then wakes once per period and pumps as many blocks as the period took. A source on
+// its own clock gets the driver's short period, which keeps the steered queue shallow.
+std::uint32_t TALAudioOut::DevicePeriodFrames(std::uint32_t ARate) {
+  if (!FParams->GetIsPump() || !FMasterPumping->Enabled()) return 0;
+  const std::uint64_t half = std::uint64_t{FPrefillInterval} * ARate / 2000;
+  std::uint32_t frames = kBlockFrames;
+  while (frames * 2 <= half && frames < kMaxPeriodFrames) frames *= 2;
+  return frames;
+}
+
 std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatExtensible& AFormat, int ADeviceId) {
   bool open;
   {
@@ -288,7 +300,7 @@ std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatE
   const MMResult result = waveOutOpen(
       &HOut, ADeviceId, deviceFormatOf(AFormat),
       [thread](WaveOutHandle hwo, WaveOutMessage uMsg, WaveHeader* hdr) { thread->Append(uMsg, hwo, hdr); },
-      WaveOutStart::Paused);
+      WaveOutStart::Paused, DevicePeriodFrames(AFormat.Format.nSamplesPerSec));
   SetWaveFormat(&AFormat);
   FSampleRate = AFormat.Format.nSamplesPerSec;
   FBlockAlign = AFormat.Format.nBlockAlign;

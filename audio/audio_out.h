@@ -86,6 +86,9 @@ class TALAudioOut : public TALBasicAudioOut {
   static constexpr double kTargetLatencyMs = 80.0;
   // How hard the steering pulls: ppm per millisecond of depth away from the target.
   static constexpr double kSteeringPpmPerMs = 20.0;
+  // The blocks a player sends (its default BufferSize), and the longest device period asked for.
+  static constexpr std::uint32_t kBlockFrames = 1024;
+  static constexpr std::uint32_t kMaxPeriodFrames = 16384;
   // How often the output tries to open the default device again while its device is lost.
   static constexpr std::uint32_t kRetryIntervalMs = 1000;
 
@@ -105,6 +108,9 @@ class TALAudioOut : public TALBasicAudioOut {
   void ProcessPumpRequest(TOWPumpRequestOperation* ARequest);
   void ClaimPump(TOWPumpRequestOperation* ARequest);  // parameter lock held
   void OpenDevice(const TALWaveFormatExtensible& AFormat);
+  // The period to ask of the device for a stream of ARate frames per second, 0 for the driver's own
+  // (parameter lock held).
+  std::uint32_t DevicePeriodFrames(std::uint32_t ARate);
   // Opens ADeviceId paused, closing an open device first; on failure the text to report and the code.
   std::pair<const char*, MMResult> TryOpenDevice(const TALWaveFormatExtensible& AFormat, int ADeviceId);
   // Main thread: reopens after a loss, or arms the retry timer.

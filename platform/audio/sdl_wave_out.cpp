@@ -10,9 +10,9 @@
 namespace sib {
 namespace {
 
-// Frames per SDL callback: about 20 ms, as a power of two: 1024 at 44.1 and 48 kHz, the size of the
-// player's blocks, so that a device period takes one block and finishes it (one completion, one wake-up
-// of the output's device thread, per block). The steered queue ahead of the device is deeper anyway.
+// Frames per SDL callback when the caller has no wish: about 20 ms, as a power of two (1024 at 44.1
+// and 48 kHz). Each callback wakes SDL's thread and the sound server's; a steered queue ahead of the
+// device is deeper than this anyway.
 Uint16 periodFramesFor(std::uint32_t samplesPerSec) {
   std::uint32_t frames = 64;
   while (frames < samplesPerSec / 50 && frames < 4096) frames *= 2;
@@ -91,8 +91,8 @@ class SdlDriver final : public WaveOutDriver {
     return kMMNoError;
   }
 
-  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
-                    std::unique_ptr<WaveOutPort>& port) override {
+  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
+                    WaveOutRenderer& renderer, std::unique_ptr<WaveOutPort>& port) override {
     std::lock_guard lock(mutex_);
     if (!initialiseLocked()) return kMMNoDriver;
     std::string name;
@@ -106,7 +106,8 @@ class SdlDriver final : public WaveOutDriver {
     wanted.freq = static_cast<int>(deviceFormat.samplesPerSec);
     wanted.format = sdlFormatOf(deviceFormat);
     wanted.channels = static_cast<Uint8>(deviceFormat.channels);
-    wanted.samples = periodFramesFor(deviceFormat.samplesPerSec);
+    wanted.samples = periodFrames != 0 ? static_cast<Uint16>(std::min<std::uint32_t>(periodFrames, 32768))
+                                       : periodFramesFor(deviceFormat.samplesPerSec);
     wanted.callback = &SdlPort::fill;
     wanted.userdata = opened.get();
     SDL_AudioSpec obtained{};

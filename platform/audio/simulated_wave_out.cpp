@@ -54,7 +54,8 @@ MMResult SimulatedWaveOut::deviceName(std::uint32_t deviceId, std::string& name)
   return kMMNoError;
 }
 
-MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t,
+                                   WaveOutRenderer& renderer,
                                     std::unique_ptr<WaveOutPort>& port) {
   if (deviceCount() == 0) return kMMNoDriver;
   const std::uint32_t device = deviceId == kWaveMapper ? 0 : static_cast<std::uint32_t>(deviceId);

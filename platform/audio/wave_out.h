@@ -100,8 +100,11 @@ std::uint32_t waveOutGetNumDevs();
 MMResult waveOutGetDevCaps(std::uint32_t deviceId, WaveOutCaps& caps);
 
 // Opens device deviceId (0 .. count-1) or kWaveMapper. kWomOpen comes before it returns.
+// periodFrames asks for the frames the device takes at a time (its callback's period), so that a
+// caller that writes blocks of a known size can have a period finish whole blocks; 0 leaves it to the
+// driver (about 23 ms). A driver may round it or ignore it.
 MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& format, WaveOutCallback callback,
-                     WaveOutStart start = WaveOutStart::Running);
+                     WaveOutStart start = WaveOutStart::Running, std::uint32_t periodFrames = 0);
 MMResult waveOutPrepareHeader(WaveOutHandle handle, WaveHeader* header);
 // Fails with kWaveStillPlaying while the header is queued.
 MMResult waveOutUnprepareHeader(WaveOutHandle handle, WaveHeader* header);

@@ -41,8 +41,10 @@ class WaveOutDriver {
   virtual std::uint32_t deviceCount() = 0;
   virtual MMResult deviceName(std::uint32_t deviceId, std::string& name) = 0;
   // deviceId is kWaveMapper or a number below deviceCount(); deviceFormat is what render will fill
-  // (deviceFormatFor of the stream's format). The port must not call render before start().
-  virtual MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+  // (deviceFormatFor of the stream's format); periodFrames is the caller's wish for the frames per
+  // render call, 0 for none. The port must not call render before start().
+  virtual MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
+                            WaveOutRenderer& renderer,
                             std::unique_ptr<WaveOutPort>& port) = 0;
 };
 
