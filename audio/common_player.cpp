@@ -373,6 +373,13 @@ std::int64_t TALCommonPlayer::ProduceBlock() {
     if (FOpened) ReadBuffer(static_cast<std::int32_t>(FSample), buffer);
     if (!buffer) return 0;
     frames = buffer->GetSize();
+    // A looped range wraps before its last block goes out: a receiver that asks for the next block
+    // while this one is being delivered (an output that pumps while it prefills) gets the range's first
+    // block. Asked past the end before the wrap, it would get nothing, and the pumping would stop.
+    if (FLoop && FSample > FStopSample) {
+      FSample = FStartSample;
+      ResetPosition();
+    }
     if (FOutputPin && FOutputPin->IsConnected()) FOutputPin->SubmitBuffer(buffer.get());
   }
   if (FSample > FStopSample) {
