@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -32,7 +33,7 @@ std::vector<std::int16_t> ReadRaw(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
 
@@ -124,7 +125,8 @@ std::string Log(const std::string& path) {
 // ---- On SDL's disk driver --------------------------------------------------------------------------------
 
 std::vector<std::string> DiskEnvironment(const std::string& raw) {
-  return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw};
+  return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw,
+          test::LeakSuppressions(std::filesystem::path(raw).parent_path().string())};
 }
 
 TEST(PlayOnDisk, WhiteAtLevel100IsTheRecordingTimesAFifthRoundedHalfToEvenWithNoGap) {
@@ -204,61 +206,104 @@ TEST(PlayThroughSoundServer, AfterTheServerIsKilledAndStartedAgainTheNoiseComesB
   EXPECT_NE(Log(folder + "/play.log").find("Audio device lost."), std::string::npos);
 }
 
-// The longest run of silent frames (every channel 0) in [from, to).
-std::size_t LongestSilence(const std::vector<std::int16_t>& samples, int channels, std::size_t from, std::size_t to) {
-  std::size_t longest = 0;
+// The longest run of silent frames (every channel 0) in [from, to), and where it ends.
+struct Silence {
+  std::size_t frames = 0;
+  std::size_t end = 0;
+};
+Silence LongestSilence(const std::vector<std::int16_t>& samples, int channels, std::size_t from, std::size_t to) {
+  Silence longest;
   std::size_t run = 0;
   for (std::size_t i = from; i < to; ++i) {
     run = test::Silent(samples, channels, i) ? run + 1 : 0;
-    longest = std::max(longest, run);
+    if (run > longest.frames) longest = {run, i + 1};
   }
   return longest;
 }
 
+// Plays the given rows at once through the window's chain, each on a sink of its own, and returns
+// for each what was wrong ("" when nothing was).
+std::vector<std::string> PlayWindowsChain(test::SoundServer& server, const test::TempDir& dir,
+                                          const std::vector<CodedFile>& files, const std::vector<std::size_t>& rows,
+                                          int attempt) {
+  std::vector<std::unique_ptr<test::MonitorRecording>> recordings;
+  std::vector<std::unique_ptr<test::ChildProcess>> players;
+  std::vector<std::string> stems;
+  for (const std::size_t i : rows) {
+    const std::string sink = "out" + std::to_string(i);
+    stems.push_back(dir.file(sink + "-" + std::to_string(attempt)));
+    recordings.push_back(std::make_unique<test::MonitorRecording>(server, sink, stems.back() + ".raw"));
+    players.push_back(std::make_unique<test::ChildProcess>(
+        std::vector<std::string>{SIB_PLAY_PROGRAM, "--paced-by", "player", "--device", sink, "--file", files[i].path,
+                                 "--level", "100", "--seconds", "6"},
+        server.Environment(), stems.back() + ".log"));
+  }
+  std::vector<std::string> faults(rows.size());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (const int code = players[k]->Wait(); code != 0) {
+      faults[k] = "exit code " + std::to_string(code) + Log(stems[k] + ".log");
+    }
+  }
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    if (!faults[k].empty()) continue;
+    const std::size_t i = rows[k];
+    const CodedRow& row = CodedRows()[i];
+    // The monitor is stereo; a mono file plays on both channels.
+    const std::vector<std::int16_t> recorded = recordings[k]->Samples();
+    const std::size_t frames = recorded.size() / 2;
+    const std::size_t first = test::FirstSound(recorded, 2);
+    const std::size_t last = test::LastSound(recorded, 2) + 1;
+    const std::size_t fileFrames = files[i].decoded.size() / static_cast<std::size_t>(row.channels);
+    if (first >= frames || last - first < 5 * fileFrames) {
+      faults[k] = "fewer than five wraps heard";
+      continue;
+    }
+    // What the file itself holds, looped (its coded last block may end in near-silence); a few frames
+    // more for the resampling's smearing of an edge.
+    std::vector<std::int16_t> looped;
+    const std::vector<std::int16_t> scaled = ScaledAll(files[i].decoded);
+    for (int pass = 0; pass < 3; ++pass) looped.insert(looped.end(), scaled.begin(), scaled.end());
+    const std::size_t own =
+        LongestSilence(looped, row.channels, 0, looped.size() / static_cast<std::size_t>(row.channels)).frames;
+    const Silence heard = LongestSilence(recorded, 2, first, last);
+    if (heard.frames > own + 8) {
+      faults[k] = "a run of silence of " + std::to_string(heard.frames) + " frames, ending " +
+                  std::to_string(heard.end - first) + " frames into the " + std::to_string(last - first) + " heard";
+    }
+  }
+  return faults;
+}
+
+// The rows play all at once, each on a sink of its own. On a machine busy enough to stall every
+// stream at the same moment, a row may hear an underrun that is the machine's, not the chain's: a row
+// that fails is played once more and fails only if it fails again. A fault of the chain at its wraps
+// comes back every time.
 TEST(PlayThroughSoundServer, TheWindowsChainLoopsShortCodedFilesWithNoRunOfSilenceTheFileDoesNotHold) {
   test::TempDir dir;
   const std::size_t count = CodedRows().size();
   test::SoundServer server(static_cast<int>(count));
   std::vector<CodedFile> files;
+  std::vector<std::size_t> rows;
   for (std::size_t i = 0; i < count; ++i) {
     files.push_back(MakeCoded(dir, CodedRows()[i], i));
     ASSERT_FALSE(files.back().decoded.empty()) << CodedRows()[i] << ": sox is needed (scripts/setup installs it)";
+    rows.push_back(i);
   }
-  // Each file on a sink of its own, all at once.
-  std::vector<std::unique_ptr<test::MonitorRecording>> recordings;
-  std::vector<std::unique_ptr<test::ChildProcess>> players;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::string sink = "out" + std::to_string(i);
-    recordings.push_back(std::make_unique<test::MonitorRecording>(server, sink, dir.file(sink + ".raw")));
-    players.push_back(std::make_unique<test::ChildProcess>(
-        std::vector<std::string>{SIB_PLAY_PROGRAM, "--paced-by", "player", "--device", sink, "--file", files[i].path,
-                                 "--level", "100", "--seconds", "4.5"},
-        server.Environment(), dir.file(sink + ".log")));
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    const CodedRow& row = CodedRows()[i];
-    ASSERT_EQ(players[i]->Wait(), 0) << row << Log(dir.file("out" + std::to_string(i) + ".log"));
-  }
-  for (std::size_t i = 0; i < count; ++i) {
-    const CodedRow& row = CodedRows()[i];
-    // The monitor is stereo; a mono file plays on both channels.
-    const std::vector<std::int16_t> recorded = recordings[i]->Samples();
-    const std::size_t frames = recorded.size() / 2;
-    const std::size_t first = test::FirstSound(recorded, 2);
-    ASSERT_LT(first, frames) << row << ": nothing heard";
-    const std::size_t last = test::LastSound(recorded, 2) + 1;
-    const std::size_t fileFrames = files[i].decoded.size() / static_cast<std::size_t>(row.channels);
-    ASSERT_GE(last - first, 5 * fileFrames) << row << ": fewer than five wraps heard";
-    // What the file itself holds, looped (its coded last block may end in near-silence); a few frames
-    // more for the resampling's smearing of an edge.
-    std::vector<std::int16_t> looped;
-    for (int pass = 0; pass < 3; ++pass) {
-      const std::vector<std::int16_t> scaled = ScaledAll(files[i].decoded);
-      looped.insert(looped.end(), scaled.begin(), scaled.end());
+  std::vector<std::string> firstFaults(count);
+  for (int attempt = 0; attempt < 2 && !rows.empty(); ++attempt) {
+    const std::vector<std::string> faults = PlayWindowsChain(server, dir, files, rows, attempt);
+    std::vector<std::size_t> failed;
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+      if (faults[k].empty()) continue;
+      if (attempt == 0) {
+        firstFaults[rows[k]] = faults[k];
+        failed.push_back(rows[k]);
+      } else {
+        ADD_FAILURE() << CodedRows()[rows[k]] << ": " << firstFaults[rows[k]] << "; again: " << faults[k];
+      }
     }
-    const std::size_t own = LongestSilence(looped, row.channels, 0, looped.size() / static_cast<std::size_t>(row.channels));
-    const std::size_t heard = LongestSilence(recorded, 2, first, last);
-    EXPECT_LE(heard, own + 8) << row << ": a run of silence of " << heard << " frames";
+    if (attempt == 0) RecordProperty("RowsPlayedAgain", static_cast<int>(failed.size()));
+    rows = failed;
   }
 }
 

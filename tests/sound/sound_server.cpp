@@ -111,7 +111,13 @@ SoundServer::~SoundServer() {
 
 std::vector<std::string> SoundServer::Environment() const {
   return {"XDG_RUNTIME_DIR=" + folder_, "PULSE_RUNTIME_PATH=" + folder_ + "/pulse", "HOME=" + folder_,
-          "SDL_AUDIODRIVER=pulseaudio"};
+          "SDL_AUDIODRIVER=pulseaudio", LeakSuppressions(folder_)};
+}
+
+std::string LeakSuppressions(const std::string& folder) {
+  const std::string file = folder + "/lsan.supp";
+  std::ofstream(file) << "leak:libpulse.so\nleak:libpulsecommon\nleak:libSDL2\nleak:libdbus\n";
+  return "LSAN_OPTIONS=suppressions=" + file;
 }
 
 void SoundServer::Kill() {
@@ -153,7 +159,7 @@ std::vector<std::int16_t> MonitorRecording::Samples() const {
   std::ifstream in(file_, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<std::int16_t> samples(bytes.size() / 4 * 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  if (!samples.empty()) std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
   return samples;
 }
 

@@ -74,6 +74,11 @@ class MonitorRecording {
   std::unique_ptr<ChildProcess> recorder_;
 };
 
+// The environment entry that keeps a sanitised child's leak report to our own code: the sound
+// libraries keep allocations for the life of the process (libpulse's thread-local and connection
+// data), which are not ours to free. Writes its suppressions file into `folder`.
+std::string LeakSuppressions(const std::string& folder);
+
 // Whether every channel of the frame is 0.
 bool Silent(const std::vector<std::int16_t>& samples, int channels, std::size_t frame);
 // The index of the first frame that is not silent at or after `from`, or the count of frames.
