@@ -126,8 +126,12 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
       FState.On(TALOutEvent::PrefillOver);
     }
     // With the device gone, nothing would take the buffers off the queue: they are dropped until a
-    // device is back, as while disabled.
-    if (!FDeviceLost || !operationIs<TOWSuppliedBufferOperation>(Operation)) FBufferQueue.Push(OperationRef(Operation));
+    // device is back, as while disabled. A source on its own clock is not let run further ahead of a
+    // device that does not take what it is given (a sound server slow to start a stream, a stalled
+    // machine) than kMaxWaitingMs: beyond that the buffer is dropped, since the steering, a few ppm at
+    // a time, would take many minutes to play a backlog away.
+    if (!operationIs<TOWSuppliedBufferOperation>(Operation) || (!FDeviceLost && !Backlogged()))
+      FBufferQueue.Push(OperationRef(Operation));
   } else {
     // Stopped follows the stream even while nothing is queued: a start-wave that arrives once the
     // output is enabled again must wait only for a stop of a stream that is still running, never
@@ -142,6 +146,12 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
   }
   if (TakesQueueAtOnce()) ProcessQueue(false);
   return {};
+}
+
+// Component lock held. Pumping, the device itself asks for what it takes, and nothing is ever behind.
+bool TALAudioOut::Backlogged() {
+  if (FSampleRate == 0 || FMasterPumping->Enabled()) return false;
+  return FBufferQueue.Frames() * 1000 > std::uint64_t{kMaxWaitingMs} * FSampleRate;
 }
 
 // Until the device has been started after its prefill, while a start-wave or a stop waits, and while

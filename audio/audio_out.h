@@ -86,6 +86,9 @@ class TALAudioOut : public TALBasicAudioOut {
   static constexpr double kTargetLatencyMs = 80.0;
   // How hard the steering pulls: ppm per millisecond of depth away from the target.
   static constexpr double kSteeringPpmPerMs = 20.0;
+  // The most audio, in milliseconds, that waits in the queue for a device that takes nothing; the
+  // device itself holds about two blocks more.
+  static constexpr std::uint32_t kMaxWaitingMs = 70;
   // The blocks a player sends (its default BufferSize), and the longest device period asked for.
   static constexpr std::uint32_t kBlockFrames = 1024;
   static constexpr std::uint32_t kMaxPeriodFrames = 16384;
@@ -101,6 +104,8 @@ class TALAudioOut : public TALBasicAudioOut {
   // Component lock held by all of these unless a comment says otherwise.
   // The queue is taken now rather than at the next device completion.
   bool TakesQueueAtOnce();
+  // More audio waits for the device than a source on its own clock may keep there.
+  bool Backlogged();
   void ProcessQueue(bool FromDevice);
   // False when the operation has to wait at the head of the queue.
   bool ProcessOperation(IOWNotifyOperation* Operation, bool FromDevice);
