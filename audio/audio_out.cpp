@@ -178,15 +178,7 @@ void TALAudioOut::ProcessQueue(bool FromDevice) {
 bool TALAudioOut::ProcessOperation(IOWNotifyOperation* Operation, bool FromDevice) {
   if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) return TakeStartWave(*start, FromDevice);
   if (operationIs<TOWStartPumpOperation>(Operation)) {
-    bool isPump;
-    {
-      TALParamsSection params(*FParams);
-      isPump = FParams->GetIsPump();
-    }
-    if (isPump && FMasterPumping->Enabled()) {
-      MasterPump();
-      if (FPrefillInterval != 0) MasterPump();
-    }
+    StartPumping();
   } else if (operationIs<TOWStopOperation>(Operation)) {
     FState.SetStopped(true);
     if (!operationIs<TOWEndStopOperation>(Operation) && FNotifyThread) FNotifyThread->Notify();
@@ -249,6 +241,20 @@ void TALAudioOut::ClaimPump(TOWPumpRequestOperation* ARequest) {
   FParams->SetIsPump(true);
 }
 
+// A source that has said it is ready (start-pump), or a device opened anew, gets its first requests:
+// two of them when there is a prefill to fill, and every block delivered during the prefill asks for
+// the next.
+void TALAudioOut::StartPumping() {
+  bool isPump;
+  {
+    TALParamsSection params(*FParams);
+    isPump = FParams->GetIsPump();
+  }
+  if (!isPump || !FMasterPumping->Enabled()) return;
+  MasterPump();
+  if (FPrefillInterval != 0) MasterPump();
+}
+
 void TALAudioOut::MasterPump() {
   if (FInputPin) FInputPin->MasterPump(this);
 }
@@ -304,7 +310,6 @@ std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatE
       this, [this](std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* hdr) { DeviceMessage(uMsg, hwo, hdr); });
   // Set from here: the thread's handle is complete only once Create has returned.
   FWaveThread->SetPriority(ThreadPriority::Highest);
-  FDeviceLost = false;
   TALWaveThread* thread = FWaveThread.get();
   HOut = 0;
   const MMResult result = waveOutOpen(
@@ -317,6 +322,8 @@ std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatE
   FPumpOwedFrames = 0;
   FAverageDepthMs = -1.0;
   if (result != kMMNoError) return {"Can't open audio device.", result};
+  // A lost device counts as replaced only once another one has opened.
+  FDeviceLost = false;
   if (const MMResult paused = waveOutPause(HOut); paused != kMMNoError) return {"Can't pause audio device.", paused};
   return {nullptr, kMMNoError};
 }
@@ -488,7 +495,6 @@ void TALAudioOut::RecoverDevice() {
   CloseDevice(false);
   if (TryOpenDevice(format, kWaveMapper).second != kMMNoError) {
     CloseDevice(false);
-    FDeviceLost = true;
     if (!FRetryTimer) {
       FRetryTimer = MakeComponent<TLPTimer>();
       FRetryTimer->SetInterval(kRetryIntervalMs);
@@ -499,15 +505,7 @@ void TALAudioOut::RecoverDevice() {
   }
   StopRecovering();
   FState.On(TALOutEvent::Restart);
-  bool isPump;
-  {
-    TALParamsSection params(*FParams);
-    isPump = FParams->GetIsPump();
-  }
-  if (isPump && FMasterPumping->Enabled()) {
-    MasterPump();
-    if (FPrefillInterval != 0) MasterPump();
-  }
+  StartPumping();
 }
 
 void TALAudioOut::StopRecovering() {

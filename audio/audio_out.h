@@ -132,6 +132,8 @@ class TALAudioOut : public TALBasicAudioOut {
   void DeviceLost();
   void SteerRate();
   void MasterPump();
+  // When this output pumps: the first requests of a run.
+  void StartPumping();
   // Pumping: asks upstream for blocks until AFrames more frames have arrived (device thread).
   void PumpFrames(std::uint64_t AFrames);
 

@@ -5,7 +5,9 @@
 # of the process and everything it waited for), the player's CPU against the leaner of the other two,
 # and where the player's time went: CPU and times scheduled per thread, read near the end of the run.
 #
-#   bench/real_server_cpu.sh [path/to/sibilon-play] [seconds]
+#   bench/real_server_cpu.sh [path/to/sibilon-play] [seconds] [extra sibilon-play options...]
+#
+# (`--paced-by player` measures the window's chain: the player on its own clock, the rate steered.)
 #
 # The player defaults to build/release-tests/tools/sibilon-play, then build/bench, then build/rel; its
 # recordings are found beside it. Needs pulseaudio, pulseaudio-utils, sox with libsox-fmt-pulse and
@@ -13,34 +15,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-player=${1:-}
-if [ -z "$player" ]; then
-  for candidate in build/release-tests/tools/sibilon-play build/bench/tools/sibilon-play build/rel/tools/sibilon-play; do
-    [ -x "$candidate" ] && { player=$candidate; break; }
-  done
-fi
-[ -n "$player" ] && [ -x "$player" ] || { echo "real_server_cpu: no sibilon-play built (give its path)" >&2; exit 2; }
+. bench/private_sound_server.sh
+find_player real_server_cpu "${1:-}"
 seconds=${2:-20}
+shift $(($# > 2 ? 2 : $#))
+extra=("$@")
 recording=$(cd "$(dirname "$player")/../data" && pwd)/Pink.wav
 [ -f "$recording" ] || { echo "real_server_cpu: no recording at $recording" >&2; exit 2; }
 
-runtime=$(mktemp -d /tmp/sib-pulse.XXXXXX)
-chmod 700 "$runtime"
-export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse HOME=$runtime
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
-
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=false --disallow-exit \
-  --load="module-null-sink sink_name=out rate=44100" --load="module-native-protocol-unix" \
-  >"$runtime/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-pactl info >/dev/null 2>&1 || { echo "real_server_cpu: the sound server did not start" >&2; exit 1; }
-pactl set-default-sink out
+start_sound_server real_server_cpu
 # GStreamer builds its plugin registry on its first run: not part of what is measured.
 gst-inspect-1.0 pulsesink >/dev/null 2>&1 || true
 
@@ -53,7 +36,7 @@ measure() {  # name, output file, command...
 results=$runtime/results
 mkdir -p "$results"
 SDL_AUDIODRIVER=pulseaudio measure sibilon-play "$results/sibilon" \
-  "$player" --noise pink --level 50 --seconds "$seconds"
+  "$player" --noise pink --level 50 --seconds "$seconds" "${extra[@]}"
 measure sox "$results/sox" play -q -v 0.1 "$recording" trim 0 "$seconds"
 measure gstreamer "$results/gst" timeout -s INT "$seconds" gst-launch-1.0 -q -e filesrc location="$recording" \
   ! wavparse ! volume volume=0.1 ! pulsesink

@@ -11,32 +11,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-player=${1:-}
-if [ -z "$player" ]; then
-  for candidate in build/release-tests/tools/sibilon-play build/bench/tools/sibilon-play build/rel/tools/sibilon-play; do
-    [ -x "$candidate" ] && { player=$candidate; break; }
-  done
-fi
-[ -n "$player" ] && [ -x "$player" ] || { echo "real_server_steering: no sibilon-play built (give its path)" >&2; exit 2; }
+. bench/private_sound_server.sh
+find_player real_server_steering "${1:-}"
 seconds=${2:-60}
 shift $(($# > 2 ? 2 : $#))
 
-runtime=$(mktemp -d /tmp/sib-pulse.XXXXXX)
-chmod 700 "$runtime"
-export XDG_RUNTIME_DIR=$runtime PULSE_RUNTIME_PATH=$runtime/pulse HOME=$runtime SDL_AUDIODRIVER=pulseaudio
-server_pid=
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
-
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=false --disallow-exit \
-  --load="module-null-sink sink_name=out rate=44100" --load="module-native-protocol-unix" \
-  >"$runtime/server.log" 2>&1 &
-server_pid=$!
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.05; done
-pactl info >/dev/null 2>&1 || { echo "real_server_steering: the sound server did not start" >&2; exit 1; }
+start_sound_server real_server_steering
+export SDL_AUDIODRIVER=pulseaudio
 
 "$player" --paced-by player --status --seconds "$seconds" "$@" >"$runtime/status" 2>"$runtime/errors" || true
 # "status: rate R ppm, queued Q ms, played P frames, underrun U frames"
