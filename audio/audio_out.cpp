@@ -453,7 +453,8 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
       LockSection write = FLock->WriteLock();
       if (write && FState.DevicePaused()) ++FMissedPumps;
     }
-    if (FClockOutputPin) FClockOutputPin->Clock();
+    // A tick on a pin that nobody listens to reaches nobody: it is not made at all.
+    if (FClockOutputPin && FClockOutputPin->IsConnected()) FClockOutputPin->Clock();
     if (isPump) PumpFrames(FBlockAlign != 0 ? AWaveHdr->bufferLength / FBlockAlign : 0);
   }
   bool drained;

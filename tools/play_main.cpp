@@ -29,6 +29,9 @@ namespace fs = std::filesystem;
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadUse = 2;
 constexpr std::uint32_t kPumpingPrefillMs = 1000;
+// Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
+// short ones (the level does not change while playing).
+constexpr std::int32_t kPumpingBlockFrames = 4096;
 
 // The recordings are looked for in the working folder, then in the build's data folder beside the
 // program's own folder.
@@ -121,9 +124,12 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
   chainOptions.OutputPumps = AOptions.Pace == PlayPace::Device;
-  // Pumping keeps the prefill queued: a quarter of a second, so that the device can take 93 ms at a
-  // time (four blocks per wake-up) with as much again in reserve. Nothing here needs a short latency.
-  if (chainOptions.OutputPumps) chainOptions.PrefillMs = kPumpingPrefillMs;
+  // Pumping keeps the prefill queued: a second, so that the device can take 371 ms at a time (four
+  // blocks per wake-up) with as much again in reserve. Nothing here needs a short latency.
+  if (chainOptions.OutputPumps) {
+    chainOptions.PrefillMs = kPumpingPrefillMs;
+    chainOptions.BlockFrames = kPumpingBlockFrames;
+  }
   chainOptions.OnReport = [&] {
     reported = true;
     app.Post([] {});
