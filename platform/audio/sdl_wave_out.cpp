@@ -49,8 +49,6 @@ class SdlPort final : public WaveOutPort {
   WaveOutRenderer& renderer() { return renderer_; }
 
   void start() override { SDL_PauseAudioDevice(id_, 0); }
-  void lock() override { SDL_LockAudioDevice(id_); }
-  void unlock() override { SDL_UnlockAudioDevice(id_); }
 
   // SDL's audio thread, with the device lock held. SDL goes on calling back at the device's pace after
   // it has lost the device (its status then reads stopped), so the loss is seen here, within a period,

@@ -20,8 +20,6 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
     started_ = true;
     startedAt_ = owner_.now_;
   }
-  void lock() override { deviceMutex_.lock(); }
-  void unlock() override { deviceMutex_.unlock(); }
 
  private:
   friend class SimulatedWaveOut;
@@ -30,7 +28,6 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
   const std::uint32_t deviceId_;
   const WaveOutFormat deviceFormat_;
   WaveOutRenderer& renderer_;
-  std::mutex deviceMutex_;
   std::vector<std::byte> period_;
   // Guarded by the owner's mutex.
   bool started_ = false;
@@ -84,10 +81,7 @@ std::uint64_t SimulatedWaveOut::framesDue(const Port& port) const {
 }
 
 void SimulatedWaveOut::playPeriod(Port& port) {
-  {
-    std::lock_guard device(port.deviceMutex_);
-    port.renderer_.render(port.period_.data(), options_.periodFrames);
-  }
+  port.renderer_.render(port.period_.data(), options_.periodFrames);
   port.renderedFrames_ += options_.periodFrames;
   Played& played = played_[port.deviceId_];
   played.frames += options_.periodFrames;

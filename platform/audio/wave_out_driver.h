@@ -18,8 +18,8 @@ class WaveOutRenderer {
  public:
   virtual ~WaveOutRenderer() = default;
   // Fills `frames` frames in the device format, and passes the buffers it finished to the stream's
-  // callback before it returns. Called by the port with its device lock held, on the port's thread;
-  // does not block on anything else and does not allocate.
+  // callback before it returns. Called by the port, one call at a time, on the port's thread; waits
+  // at most for a waveOut call's brief hold of the stream's queue, and does not allocate.
   virtual void render(std::byte* out, std::uint32_t frames) = 0;
   // The port saw its device go away. Any thread; does not block.
   virtual void deviceLost() = 0;
@@ -30,9 +30,6 @@ class WaveOutPort {
  public:
   virtual ~WaveOutPort() = default;  // when it returns, render is not running and will not be called again
   virtual void start() = 0;          // from now on the device may call render
-  // The lock that is held around every render call.
-  virtual void lock() = 0;
-  virtual void unlock() = 0;
 };
 
 class WaveOutDriver {

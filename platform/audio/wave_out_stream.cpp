@@ -121,14 +121,6 @@ void copyForDevice(const WaveOutFormat& format, const std::byte* in, std::size_t
 
 }  // namespace
 
-struct WaveOutStream::PortLock {
-  explicit PortLock(WaveOutPort& port) : port_(port) { port_.lock(); }
-  ~PortLock() { port_.unlock(); }
-  PortLock(const PortLock&) = delete;
-  PortLock& operator=(const PortLock&) = delete;
-  WaveOutPort& port_;
-};
-
 WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, WaveOutCallback callback,
                              WaveOutStart start)
     : handle_(handle),
@@ -139,7 +131,8 @@ WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, 
       directTail_(kDirectTailFrames * deviceFormat_.blockAlign),
       interpolator_(format.channels, kChunkFrames),
       frame_(format.channels),
-      finished_(kFinishedBatch) {}
+      finished_(kFinishedBatch),
+      delivering_(kFinishedBatch) {}
 
 WaveOutStream::~WaveOutStream() {
   std::unique_ptr<WaveOutPort> port;
@@ -193,7 +186,7 @@ MMResult WaveOutStream::write(WaveHeader* header) {
   if ((flags & kWaveHeaderPrepared) == 0) return kWaveUnprepared;
   if ((flags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
   if (lost_.load(std::memory_order_acquire)) return kMMNoDriver;
-  PortLock device(*port_);
+  std::lock_guard queue(queueMutex_);
   if (writtenHeaders_ - completedHeaders_ >= kMaxOutstandingBuffers) return kMMNoMemory;
   header->next = nullptr;
   header->flags.store((flags | kWaveHeaderInQueue) & ~kWaveHeaderDone, std::memory_order_release);
@@ -211,7 +204,7 @@ MMResult WaveOutStream::write(WaveHeader* header) {
 MMResult WaveOutStream::setPaused(bool paused) {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
+  std::lock_guard queue(queueMutex_);
   paused_ = paused;
   return kMMNoError;
 }
@@ -219,15 +212,15 @@ MMResult WaveOutStream::setPaused(bool paused) {
 MMResult WaveOutStream::reset() {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
+  std::unique_lock queue(queueMutex_);
   while (head_ != nullptr) finishHead();
-  deliverFinished();
   interpolator_.clear();
   direct_ = true;
   directFrames_ = 0;
   directTailFrames_ = 0;
   writtenFrames_ = 0;
   primed_ = false;
+  deliverFinished(queue);
   return kMMNoError;
 }
 
@@ -237,7 +230,7 @@ MMResult WaveOutStream::close() {
     std::lock_guard api(apiMutex_);
     if (!usable()) return kMMInvalidHandle;
     {
-      PortLock device(*port_);
+      std::lock_guard queue(queueMutex_);
       if (head_ != nullptr) return kWaveStillPlaying;
     }
     closed_ = true;
@@ -252,7 +245,7 @@ MMResult WaveOutStream::close() {
 MMResult WaveOutStream::status(WaveOutStatus& status) {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
+  std::lock_guard queue(queueMutex_);
   const std::uint64_t played =
       directFrames_ + (direct_ ? 0 : static_cast<std::uint64_t>(interpolator_.position()));
   status.playedFrames = played;
@@ -275,6 +268,7 @@ MMResult WaveOutStream::setRateAdjust(double ppm) {
 // ---- device side (port's thread, device lock held) ----
 
 void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
+  std::unique_lock queue(queueMutex_);
   if (paused_ || lost_.load(std::memory_order_relaxed)) {
     renderSilence(out, frames);
     return;
@@ -296,7 +290,7 @@ void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
       left -= chunk;
     }
   }
-  deliverFinished();
+  deliverFinished(queue);
 }
 
 std::size_t WaveOutStream::renderDirect(std::byte* out, std::size_t frames) {
@@ -399,13 +393,26 @@ void WaveOutStream::finishHead() {
                                               std::memory_order_release, std::memory_order_relaxed)) {
   }
   ++completedHeaders_;
-  if (finishedCount_ == finished_.size()) deliverFinished();
+  if (finishedCount_ == finished_.size()) {
+    // A full batch goes at once, under the queue lock (only renders of many tiny buffers get here).
+    std::lock_guard delivery(deliveryMutex_);
+    for (WaveHeader* done : finished_) callback_(handle_, kWomDone, done);
+    finishedCount_ = 0;
+  }
   finished_[finishedCount_++] = header;
 }
 
-void WaveOutStream::deliverFinished() {
-  for (std::size_t i = 0; i < finishedCount_; ++i) callback_(handle_, kWomDone, finished_[i]);
-  finishedCount_ = 0;
+// The queue lock is given up before the callback runs: whoever the callback wakes (the caller's
+// thread, to write the next buffer) finds the queue free instead of waiting for this render to end.
+// The delivery lock, taken before the queue lock goes, keeps the messages in order between a render
+// and a reset.
+void WaveOutStream::deliverFinished(std::unique_lock<std::mutex>& queue) {
+  if (finishedCount_ == 0) return;
+  std::lock_guard delivery(deliveryMutex_);
+  std::swap(finished_, delivering_);
+  const std::size_t count = std::exchange(finishedCount_, 0);
+  queue.unlock();
+  for (std::size_t i = 0; i < count; ++i) callback_(handle_, kWomDone, delivering_[i]);
 }
 
 void WaveOutStream::deviceLost() {

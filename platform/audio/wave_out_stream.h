@@ -3,15 +3,17 @@
 //
 // Threads and locks:
 // - API calls (write, reset, ...) take apiMutex_ briefly (it keeps the port alive against close) and
-//   the port's device lock for the queue; they never wait for the device's thread.
-// - render runs on the driver's thread under the port's device lock only; it never allocates. The
-//   headers it finishes are passed to the callback right there, at the end of the render call, on
-//   the driver's thread: no thread of ours stands between the sound card and the caller.
+//   queueMutex_ for the queue; they never wait for the device's thread, only for a render under way.
+// - render runs on the driver's thread (with the driver's own lock held) and holds queueMutex_ while
+//   it reads the queue; it never allocates. The headers it finishes are passed to the callback at its
+//   end, on the driver's thread, once it has let queueMutex_ go: no thread of ours stands between the
+//   sound card and the caller, and the caller's thread, woken, finds the queue free.
 // - Until the first rate adjustment other than 0, the samples are copied to the device as they are;
 //   the interpolator takes over from then on.
 #pragma once
 
 #include <atomic>
+#include <utility>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -47,8 +49,6 @@ class WaveOutStream final : public WaveOutRenderer {
   void deviceLost() override;
 
  private:
-  struct PortLock;
-
   MMResult setPaused(bool paused);
   bool usable() const { return !closed_ && port_; }  // apiMutex_ held
   std::uint64_t framesOf(const WaveHeader* header) const;
@@ -61,7 +61,8 @@ class WaveOutStream final : public WaveOutRenderer {
   std::size_t renderDirect(std::byte* out, std::size_t frames);
   void keepDirectTail(const std::byte* played, std::size_t frames);
   void startInterpolating();
-  void deliverFinished();
+  // Passes the finished headers to the callback; gives up `queue` (held) first.
+  void deliverFinished(std::unique_lock<std::mutex>& queue);
 
   const WaveOutHandle handle_;
   const WaveOutFormat format_;        // the stream's format
@@ -72,7 +73,8 @@ class WaveOutStream final : public WaveOutRenderer {
   std::unique_ptr<WaveOutPort> port_;  // guarded by apiMutex_; null once closed
   bool closed_ = false;                // guarded by apiMutex_
 
-  // Guarded by the port's device lock.
+  // Guarded by queueMutex_, which render holds while it runs.
+  std::mutex queueMutex_;
   bool paused_;
   bool primed_ = false;  // something has been played since open or reset
   WaveHeader* head_ = nullptr;
@@ -93,9 +95,12 @@ class WaveOutStream final : public WaveOutRenderer {
   RateInterpolator interpolator_;
   std::vector<double> frame_;
   // Headers finished in this render call, passed to the callback at its end (fixed room: no
-  // allocation on the driver's thread; a fuller list is passed on early).
+  // allocation on the driver's thread; a fuller list is passed on early). delivering_ holds the batch
+  // being passed on, under deliveryMutex_.
   std::vector<WaveHeader*> finished_;
   std::size_t finishedCount_ = 0;
+  std::mutex deliveryMutex_;
+  std::vector<WaveHeader*> delivering_;
 
   std::atomic<std::int64_t> rateAdjustPpb_{0};
   std::atomic<bool> lost_{false};
