@@ -368,6 +368,18 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupRow{"Nowhere", {"Elsewhere", "Second device", "First device"}, 1},
                       LookupRow{"Nowhere", {"default", "Second device"}, kWaveMapper}));
 
+// A source on its own clock goes on while the device takes nothing (a sound server slow to start a
+// stream): what waits for the device stays within kMaxWaitingMs, plus the two blocks the device holds.
+TEST_F(AudioOutTest, ASourceOnItsOwnClockRunsNoFurtherAheadOfADeviceThatTakesNothingThan70Ms) {
+  out->SetPrefillInterval(2);
+  StartWave();
+  for (int block = 0; block < 200; ++block) Submit(1024);  // 4.6 s, and the device's clock stands still
+  const std::uint64_t limit = (TALAudioOut::kMaxWaitingMs * 44100 / 1000 + 1024) + 2 * 1024;
+  EXPECT_LE(out->QueuedFrames(), limit);
+  EXPECT_GE(out->QueuedFrames(), limit - 2 * 1024) << "it keeps what it may";
+  EXPECT_TRUE(DeviceRuns());
+}
+
 TEST_F(AudioOutTest, NewAlternativeIsNamedAfterTheLeastNamedDevice) {
   TALAudioOutDeviceItems* items = out->Device()->AlternativeDevices();
   EXPECT_EQ(items->Add()->DeviceName(), "First device");
