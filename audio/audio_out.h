@@ -11,7 +11,7 @@
 // also steers the device's playback rate (within +-1000 ppm) from the depth of queued audio, so that
 // the latency between the producer and the speaker stays bounded however far the sound card's clock
 // is off. A device that goes away while playing is reported through OnWarning, once; while the output
-// stays enabled it then opens the default device as soon as there is one again (trying once a
+// stays enabled it then opens the default device as soon as there is one again (trying twice a
 // second), and the stream plays on by itself. Disabling the output ends the tries.
 //
 // Locks, in this order: the component's lock (the queue and the state), the parameter lock
@@ -93,7 +93,7 @@ class TALAudioOut : public TALBasicAudioOut {
   static constexpr std::uint32_t kBlockFrames = 1024;
   static constexpr std::uint32_t kMaxPeriodFrames = 16384;
   // How often the output tries to open the default device again while its device is lost.
-  static constexpr std::uint32_t kRetryIntervalMs = 1000;
+  static constexpr std::uint32_t kRetryIntervalMs = 500;
 
  protected:
   void EnabledChanged() override;

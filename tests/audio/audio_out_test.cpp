@@ -315,8 +315,8 @@ TEST_F(AudioOutTest, ALostDeviceIsReplacedByTheDefaultDeviceOnceItOpensAndDisabl
     heartbeat.SetTimer(1, kMinimumTimerInterval);
     return app.RunUntil(done, limit);
   };
-  // More than one try fails meanwhile; buffers that arrive are dropped, not queued.
-  runFor(std::chrono::milliseconds(1500), [] { return false; });
+  // Several tries fail meanwhile; buffers that arrive are dropped, not queued.
+  runFor(std::chrono::milliseconds(3 * TALAudioOut::kRetryIntervalMs), [] { return false; });
   Submit(1024);
   EXPECT_EQ(out->QueuedFrames(), 0u);
   EXPECT_FALSE(sim.isOpen(1));
@@ -332,7 +332,7 @@ TEST_F(AudioOutTest, ALostDeviceIsReplacedByTheDefaultDeviceOnceItOpensAndDisabl
   sim.loseDevice(0);
   ASSERT_TRUE(warned.WaitFor(kInfinite));
   out->SetEnabled(false);
-  runFor(std::chrono::milliseconds(1500), [] { return false; });
+  runFor(std::chrono::milliseconds(3 * TALAudioOut::kRetryIntervalMs), [] { return false; });
   WaveOutStatus status;
   ASSERT_TRUE(out->GetDeviceStatus(status));
   EXPECT_TRUE(status.deviceLost);
