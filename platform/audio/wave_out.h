@@ -77,7 +77,8 @@ struct WaveHeader {
 // the closer's for kWomClose, and on whichever thread notices a lost device. Calls may therefore come
 // from two threads at once; kWomDone messages come in the order the buffers were written. header is
 // set for kWomDone only. The callback runs where the device cannot wait: it must return at once, never
-// block on a lock, never allocate, never throw and never call a waveOut function.
+// wait for anything of its own, never allocate and never throw. It may write a finished buffer again
+// (waveOutWrite holds the device's locks only briefly), but never resets or closes the device.
 using WaveOutCallback = std::function<void(WaveOutHandle handle, WaveOutMessage message, WaveHeader* header)>;
 
 enum class WaveOutStart { Running, Paused };

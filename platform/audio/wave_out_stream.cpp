@@ -11,8 +11,6 @@ namespace {
 constexpr std::size_t kChunkFrames = 256;
 // Frames of the directly played past handed to the interpolator when it takes over: its whole window.
 constexpr std::size_t kDirectTailFrames = 2 * RateInterpolator::kHalfTaps;
-// Headers one render call passes on at once; a render that finishes more passes them in batches.
-constexpr std::size_t kFinishedBatch = 64;
 
 enum class SampleKind { U8, S16, S24, S32, F32 };
 
@@ -131,8 +129,8 @@ WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, 
       directTail_(kDirectTailFrames * deviceFormat_.blockAlign),
       interpolator_(format.channels, kChunkFrames),
       frame_(format.channels),
-      finished_(kFinishedBatch),
-      delivering_(kFinishedBatch) {}
+      finished_(kMaxOutstandingBuffers),
+      delivering_(kMaxOutstandingBuffers) {}
 
 WaveOutStream::~WaveOutStream() {
   std::unique_ptr<WaveOutPort> port;
@@ -210,7 +208,7 @@ MMResult WaveOutStream::setPaused(bool paused) {
 }
 
 MMResult WaveOutStream::reset() {
-  std::lock_guard api(apiMutex_);
+  std::unique_lock api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
   std::unique_lock queue(queueMutex_);
   while (head_ != nullptr) finishHead();
@@ -220,6 +218,8 @@ MMResult WaveOutStream::reset() {
   directTailFrames_ = 0;
   writtenFrames_ = 0;
   primed_ = false;
+  // The callback may write the buffers again: no lock of the API's is held while it runs.
+  api.unlock();
   deliverFinished(queue);
   return kMMNoError;
 }
@@ -393,12 +393,7 @@ void WaveOutStream::finishHead() {
                                               std::memory_order_release, std::memory_order_relaxed)) {
   }
   ++completedHeaders_;
-  if (finishedCount_ == finished_.size()) {
-    // A full batch goes at once, under the queue lock (only renders of many tiny buffers get here).
-    std::lock_guard delivery(deliveryMutex_);
-    for (WaveHeader* done : finished_) callback_(handle_, kWomDone, done);
-    finishedCount_ = 0;
-  }
+  // Room for every header the device may hold (write refuses more): the list never overflows.
   finished_[finishedCount_++] = header;
 }
 

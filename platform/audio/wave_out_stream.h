@@ -94,9 +94,9 @@ class WaveOutStream final : public WaveOutRenderer {
   std::size_t directTailFrames_ = 0;
   RateInterpolator interpolator_;
   std::vector<double> frame_;
-  // Headers finished in this render call, passed to the callback at its end (fixed room: no
-  // allocation on the driver's thread; a fuller list is passed on early). delivering_ holds the batch
-  // being passed on, under deliveryMutex_.
+  // Headers finished in this render call (or reset), passed to the callback at its end; room for all
+  // the device may hold, made once, so that the driver's thread never allocates. delivering_ holds
+  // the batch being passed on, under deliveryMutex_.
   std::vector<WaveHeader*> finished_;
   std::size_t finishedCount_ = 0;
   std::mutex deliveryMutex_;
