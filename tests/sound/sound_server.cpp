@@ -2,11 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -47,16 +48,25 @@ std::vector<std::string> mergedEnvironment(const std::vector<std::string>& extra
 ChildProcess::ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& environment,
                            const std::string& log) {
   std::vector<std::string> env = mergedEnvironment(environment);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
   const auto args = pointersTo(argv);
   const auto envp = pointersTo(env);
-  const int failed = posix_spawnp(&pid_, argv[0].c_str(), &actions, nullptr, args.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(failed));
+  const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (input < 0 || output < 0) throw std::runtime_error("cannot open the files of " + argv[0]);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    // Only what is safe between fork and exec. The child dies with the test, even one that aborts, so
+    // that no sound server or recorder outlives it.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::dup2(input, 0);
+    ::dup2(output, 1);
+    ::dup2(output, 2);
+    ::execvpe(args[0], args.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(input);
+  ::close(output);
+  if (pid_ < 0) throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(errno));
 }
 
 ChildProcess::~ChildProcess() {

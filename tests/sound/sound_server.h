@@ -16,7 +16,8 @@
 namespace sib::test {
 
 // A program started without a shell, with the test's environment plus `environment` (NAME=VALUE),
-// its standard output and error going to `log`. Killed when the object dies while it still runs.
+// its standard output and error going to `log`. Killed when the object dies while it still runs, and
+// by the system when the test's process ends, however it ends. Exit code 127: it could not be run.
 class ChildProcess {
  public:
   ChildProcess(std::vector<std::string> argv, const std::vector<std::string>& environment, const std::string& log);
