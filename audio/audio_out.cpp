@@ -46,18 +46,22 @@ TALAudioOut::TALAudioOut(TComponent* AOwner)
   if (!ComponentState().Contains(csDesigning)) {
     FNotifyThread = TSLNotifyThread::Create(this, TSLNotifyThreadEvent([](TSLNotifyThread*) {}));
     FProcessNotify = std::make_unique<TSLMainThreadNotify>(TNotifyEvent([this](TObject*) { ProcessQueue(false); }));
+    FRecoverNotify = std::make_unique<TSLMainThreadNotify>(TNotifyEvent([this](TObject*) { RecoverDevice(); }));
   }
 }
 
 TALAudioOut::~TALAudioOut() {
   FNotifyThread.reset();
   FProcessNotify.reset();
+  FRecoverNotify.reset();
+  FRetryTimer.reset();
 }
 
 void TALAudioOut::BeforeDestruction() {
   {
     LockSection stop = FLock->StopLock();
     if (FInputPin) FInputPin->Disconnect();
+    StopRecovering();
   }
   try {
     CloseDevice(true);
@@ -121,7 +125,13 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
       Resume();
       FState.On(TALOutEvent::PrefillOver);
     }
-    FBufferQueue.Push(OperationRef(Operation));
+    // With the device gone, nothing would take the buffers off the queue: they are dropped until a
+    // device is back, as while disabled. A source on its own clock is not let run further ahead of a
+    // device that does not take what it is given (a sound server slow to start a stream, a stalled
+    // machine) than kMaxWaitingMs: beyond that the buffer is dropped, since the steering, a few ppm at
+    // a time, would take many minutes to play a backlog away.
+    if (!operationIs<TOWSuppliedBufferOperation>(Operation) || (!FDeviceLost && !Backlogged()))
+      FBufferQueue.Push(OperationRef(Operation));
   } else {
     // Stopped follows the stream even while nothing is queued: a start-wave that arrives once the
     // output is enabled again must wait only for a stop of a stream that is still running, never
@@ -136,6 +146,12 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
   }
   if (TakesQueueAtOnce()) ProcessQueue(false);
   return {};
+}
+
+// Component lock held. Pumping, the device itself asks for what it takes, and nothing is ever behind.
+bool TALAudioOut::Backlogged() {
+  if (FSampleRate == 0 || FMasterPumping->Enabled()) return false;
+  return FBufferQueue.Frames() * 1000 > std::uint64_t{kMaxWaitingMs} * FSampleRate;
 }
 
 // Until the device has been started after its prefill, while a start-wave or a stop waits, and while
@@ -162,15 +178,7 @@ void TALAudioOut::ProcessQueue(bool FromDevice) {
 bool TALAudioOut::ProcessOperation(IOWNotifyOperation* Operation, bool FromDevice) {
   if (auto* start = operationAs<TOWStartWaveOperation>(Operation)) return TakeStartWave(*start, FromDevice);
   if (operationIs<TOWStartPumpOperation>(Operation)) {
-    bool isPump;
-    {
-      TALParamsSection params(*FParams);
-      isPump = FParams->GetIsPump();
-    }
-    if (isPump && FMasterPumping->Enabled()) {
-      MasterPump();
-      if (FPrefillInterval != 0) MasterPump();
-    }
+    StartPumping();
   } else if (operationIs<TOWStopOperation>(Operation)) {
     FState.SetStopped(true);
     if (!operationIs<TOWEndStopOperation>(Operation) && FNotifyThread) FNotifyThread->Notify();
@@ -233,12 +241,63 @@ void TALAudioOut::ClaimPump(TOWPumpRequestOperation* ARequest) {
   FParams->SetIsPump(true);
 }
 
+// A source that has said it is ready (start-pump), or a device opened anew, gets its first requests:
+// two of them when there is a prefill to fill, and every block delivered during the prefill asks for
+// the next.
+void TALAudioOut::StartPumping() {
+  bool isPump;
+  {
+    TALParamsSection params(*FParams);
+    isPump = FParams->GetIsPump();
+  }
+  if (!isPump || !FMasterPumping->Enabled()) return;
+  MasterPump();
+  if (FPrefillInterval != 0) MasterPump();
+}
+
 void TALAudioOut::MasterPump() {
   if (FInputPin) FInputPin->MasterPump(this);
 }
 
+// The device is kept as full, in frames, as the prefill left it: a finished buffer is replaced by as
+// many blocks as it takes to cover its frames. Counting blocks instead would leave the device short by
+// the difference after every short block (the last of a pass), and a device that holds two blocks
+// would then play silence.
+void TALAudioOut::PumpFrames(std::uint64_t AFrames) {
+  FPumpOwedFrames += static_cast<std::int64_t>(AFrames);
+  while (FPumpOwedFrames > 0) {
+    const std::uint64_t before = FBufferQueue.ArrivedFrames();
+    MasterPump();
+    const std::uint64_t arrived = FBufferQueue.ArrivedFrames() - before;
+    if (arrived == 0) {  // nothing to be had now (paused, stopped, at the end): nothing is owed later
+      FPumpOwedFrames = 0;
+      return;
+    }
+    FPumpOwedFrames -= static_cast<std::int64_t>(arrived);
+  }
+}
+
 void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
   if (!FEnabled) return;
+  // A device that went away is not looked for again: the next start plays on the default device.
+  const int deviceId = FDeviceLost ? kWaveMapper : FDevice->GetDeviceID();
+  const auto [what, result] = TryOpenDevice(AFormat, deviceId);
+  if (result != kMMNoError) Error(what, result);
+}
+
+// Pumping, the device's period is whole blocks and at most half of what the prefill keeps queued, so
+// that each of the device's wake-ups takes several blocks while the rest stay queued as the margin;
+// the device thread then wakes once per period and pumps as many blocks as the period took. A source on
+// its own clock gets the driver's short period, which keeps the steered queue shallow.
+std::uint32_t TALAudioOut::DevicePeriodFrames(std::uint32_t ARate) {
+  if (!FParams->GetIsPump() || !FMasterPumping->Enabled()) return 0;
+  const std::uint64_t half = std::uint64_t{FPrefillInterval} * ARate / 2000;
+  std::uint32_t frames = kBlockFrames;
+  while (frames * 2 <= half && frames < kMaxPeriodFrames) frames *= 2;
+  return frames;
+}
+
+std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatExtensible& AFormat, int ADeviceId) {
   bool open;
   {
     TALParamsSection params(*FParams);
@@ -251,27 +310,22 @@ void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
       this, [this](std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* hdr) { DeviceMessage(uMsg, hwo, hdr); });
   // Set from here: the thread's handle is complete only once Create has returned.
   FWaveThread->SetPriority(ThreadPriority::Highest);
-  // A device that went away is not looked for again: the next start plays on the default device.
-  const int deviceId = FDeviceLost ? kWaveMapper : FDevice->GetDeviceID();
-  FDeviceLost = false;
   TALWaveThread* thread = FWaveThread.get();
   HOut = 0;
   const MMResult result = waveOutOpen(
-      &HOut, deviceId, deviceFormatOf(AFormat),
+      &HOut, ADeviceId, deviceFormatOf(AFormat),
       [thread](WaveOutHandle hwo, WaveOutMessage uMsg, WaveHeader* hdr) { thread->Append(uMsg, hwo, hdr); },
-      WaveOutStart::Paused);
+      WaveOutStart::Paused, DevicePeriodFrames(AFormat.Format.nSamplesPerSec));
   SetWaveFormat(&AFormat);
   FSampleRate = AFormat.Format.nSamplesPerSec;
+  FBlockAlign = AFormat.Format.nBlockAlign;
+  FPumpOwedFrames = 0;
   FAverageDepthMs = -1.0;
-  if (result != kMMNoError) {
-    params.Leave();
-    Error("Can't open audio device.", result);
-    return;
-  }
-  if (const MMResult paused = waveOutPause(HOut); paused != kMMNoError) {
-    params.Leave();
-    Error("Can't pause audio device.", paused);
-  }
+  if (result != kMMNoError) return {"Can't open audio device.", result};
+  // A lost device counts as replaced only once another one has opened.
+  FDeviceLost = false;
+  if (const MMResult paused = waveOutPause(HOut); paused != kMMNoError) return {"Can't pause audio device.", paused};
+  return {nullptr, kMMNoError};
 }
 
 void TALAudioOut::CloseDevice(bool ClearPump) {
@@ -361,7 +415,10 @@ void TALAudioOut::Resume() {
 }
 
 void TALAudioOut::EnabledChanged() {
-  if (!FEnabled) return;
+  if (!FEnabled) {
+    StopRecovering();
+    return;
+  }
   FState.On(TALOutEvent::Restart);
   if (!FWaveFormat) {
     Pause();
@@ -396,8 +453,9 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
       LockSection write = FLock->WriteLock();
       if (write && FState.DevicePaused()) ++FMissedPumps;
     }
-    if (FClockOutputPin) FClockOutputPin->Clock();
-    if (isPump) MasterPump();
+    // A tick on a pin that nobody listens to reaches nobody: it is not made at all.
+    if (FClockOutputPin && FClockOutputPin->IsConnected()) FClockOutputPin->Clock();
+    if (isPump) PumpFrames(FBlockAlign != 0 ? AWaveHdr->bufferLength / FBlockAlign : 0);
   }
   bool drained;
   {
@@ -412,13 +470,47 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   ProcessQueue(true);
 }
 
+// Warned once per loss; the main thread then reopens the default device, and keeps trying quietly.
 void TALAudioOut::DeviceLost() {
   {
     TALParamsSection params(*FParams);
-    if (!FParams->GetIsOpen()) return;
+    if (!FParams->GetIsOpen() || FDeviceLost) return;
     FDeviceLost = true;
   }
   Warning("Audio device lost.", kMMNoDriver);
+  if (FRecoverNotify) FRecoverNotify->Notify();
+}
+
+// Main thread. While the output is enabled, a lost device is replaced by the default device as soon
+// as one opens (a restarted sound server, a device plugged in again); until then this runs again
+// every kRetryIntervalMs. The stream goes on where it is: the new device starts with a prefill, and an
+// output that pumps asks upstream again as at a start.
+void TALAudioOut::RecoverDevice() {
+  LockSection write = FLock->WriteLock();
+  if (!write) return;
+  if (!FDeviceLost || !FEnabled || !FWaveFormat) {
+    StopRecovering();
+    return;
+  }
+  const TALWaveFormatExtensible format = *FWaveFormat;
+  CloseDevice(false);
+  if (TryOpenDevice(format, kWaveMapper).second != kMMNoError) {
+    CloseDevice(false);
+    if (!FRetryTimer) {
+      FRetryTimer = MakeComponent<TLPTimer>();
+      FRetryTimer->SetInterval(kRetryIntervalMs);
+      FRetryTimer->SetOnTimer(TNotifyEvent([this](TObject*) { RecoverDevice(); }));
+    }
+    FRetryTimer->SetEnabled(true);
+    return;
+  }
+  StopRecovering();
+  FState.On(TALOutEvent::Restart);
+  StartPumping();
+}
+
+void TALAudioOut::StopRecovering() {
+  if (FRetryTimer) FRetryTimer->SetEnabled(false);
 }
 
 void TALAudioOut::SteerRate() {

@@ -10,17 +10,20 @@
 // finished buffer is released on the device thread, which then moves the queue on. The device thread
 // also steers the device's playback rate (within +-1000 ppm) from the depth of queued audio, so that
 // the latency between the producer and the speaker stays bounded however far the sound card's clock
-// is off. A device that goes away while playing is reported through OnWarning; the next start plays
-// on the default device.
+// is off. A device that goes away while playing is reported through OnWarning, once; while the output
+// stays enabled it then opens the default device as soon as there is one again (trying twice a
+// second), and the stream plays on by itself. Disabling the output ends the tries.
 //
 // Locks, in this order: the component's lock (the queue and the state), the parameter lock
 // (FParams: the open flag, the pump flag, the buffers on the device), the device thread's own lock.
 // The parameter lock is never held while the output calls upstream.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "audio/audio_buffer.h"
 #include "audio/audio_out_device.h"
@@ -30,6 +33,7 @@
 #include "audio/error_events.h"
 #include "audio/output_queue.h"
 #include "audio/wave_thread.h"
+#include "framework/timer.h"
 #include "platform/audio/wave_out.h"
 #include "signal/main_thread_notify.h"
 #include "signal/notify_thread.h"
@@ -82,6 +86,14 @@ class TALAudioOut : public TALBasicAudioOut {
   static constexpr double kTargetLatencyMs = 80.0;
   // How hard the steering pulls: ppm per millisecond of depth away from the target.
   static constexpr double kSteeringPpmPerMs = 20.0;
+  // The most audio, in milliseconds, that waits in the queue for a device that takes nothing; the
+  // device itself holds about two blocks more.
+  static constexpr std::uint32_t kMaxWaitingMs = 70;
+  // The blocks a player sends (its default BufferSize), and the longest device period asked for.
+  static constexpr std::uint32_t kBlockFrames = 1024;
+  static constexpr std::uint32_t kMaxPeriodFrames = 16384;
+  // How often the output tries to open the default device again while its device is lost.
+  static constexpr std::uint32_t kRetryIntervalMs = 500;
 
  protected:
   void EnabledChanged() override;
@@ -92,6 +104,8 @@ class TALAudioOut : public TALBasicAudioOut {
   // Component lock held by all of these unless a comment says otherwise.
   // The queue is taken now rather than at the next device completion.
   bool TakesQueueAtOnce();
+  // More audio waits for the device than a source on its own clock may keep there.
+  bool Backlogged();
   void ProcessQueue(bool FromDevice);
   // False when the operation has to wait at the head of the queue.
   bool ProcessOperation(IOWNotifyOperation* Operation, bool FromDevice);
@@ -99,6 +113,14 @@ class TALAudioOut : public TALBasicAudioOut {
   void ProcessPumpRequest(TOWPumpRequestOperation* ARequest);
   void ClaimPump(TOWPumpRequestOperation* ARequest);  // parameter lock held
   void OpenDevice(const TALWaveFormatExtensible& AFormat);
+  // The period to ask of the device for a stream of ARate frames per second, 0 for the driver's own
+  // (parameter lock held).
+  std::uint32_t DevicePeriodFrames(std::uint32_t ARate);
+  // Opens ADeviceId paused, closing an open device first; on failure the text to report and the code.
+  std::pair<const char*, MMResult> TryOpenDevice(const TALWaveFormatExtensible& AFormat, int ADeviceId);
+  // Main thread: reopens after a loss, or arms the retry timer.
+  void RecoverDevice();
+  void StopRecovering();
   void CloseDevice(bool ClearPump);
   void PlayBuffer(const RefPtr<TALAudioBuffer>& ABuffer);
   void Pause();
@@ -110,6 +132,10 @@ class TALAudioOut : public TALBasicAudioOut {
   void DeviceLost();
   void SteerRate();
   void MasterPump();
+  // When this output pumps: the first requests of a run.
+  void StartPumping();
+  // Pumping: asks upstream for blocks until AFrames more frames have arrived (device thread).
+  void PumpFrames(std::uint64_t AFrames);
 
   WaveOutHandle HOut = 0;
   std::uint32_t FPrefillInterval = 300;
@@ -126,10 +152,18 @@ class TALAudioOut : public TALBasicAudioOut {
   TSLWarningEvent FOnWarning;
 
   std::uint32_t FSampleRate = 0;
+  std::uint32_t FBlockAlign = 0;
+  // Frames the device has played that the pumps have not yet replaced (device thread); negative when
+  // a block brought more than was owed.
+  std::int64_t FPumpOwedFrames = 0;
   // Smoothed depth of queued audio, milliseconds (device thread); negative until the first sample.
   double FAverageDepthMs = -1.0;
-  // The device went away; the next open goes to the default device (parameter lock).
-  bool FDeviceLost = false;
+  // The device went away: buffers are dropped, and the next open goes to the default device. Any
+  // thread reads it; it is set on the device thread and cleared by an open.
+  std::atomic<bool> FDeviceLost{false};
+  std::unique_ptr<TSLMainThreadNotify> FRecoverNotify;
+  // Ticks on the main thread while a lost device could not yet be replaced.
+  TComponentPtr<TLPTimer> FRetryTimer;
 };
 
 }  // namespace sib

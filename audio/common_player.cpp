@@ -309,6 +309,7 @@ void TALCommonPlayer::StartClock() {
     FClockRemainder = 0;
   }
   FClockLead = 0;
+  FClockOwedFrames = 0;
   FClockGen = TSLClockGen::Create(this, FClockWhole, [this] { ClockTick(); });
 }
 
@@ -340,23 +341,45 @@ void TALCommonPlayer::ClockTick() {
       return;
     }
   }
-  ProcessBuffer();
+  // Each tick is worth one full block of frames. A short block (the last of a pass) leaves part of
+  // that owed, and the next block follows at once; a block that gave more than was owed is counted
+  // against the next tick. A tick that yields nothing owes nothing afterwards.
+  FClockOwedFrames += FBufferSize;
+  while (FClockOwedFrames > 0) {
+    const std::int64_t frames = ProduceBlock();
+    if (frames <= 0) {
+      FClockOwedFrames = 0;
+      break;
+    }
+    FClockOwedFrames -= frames;
+  }
 }
 
 // ---- Producing blocks -------------------------------------------------------------------------------
 
-void TALCommonPlayer::ProcessBuffer() {
+void TALCommonPlayer::ProcessBuffer() { ProduceBlock(); }
+
+std::int64_t TALCommonPlayer::ProduceBlock() {
   LockSection write = FLock->WriteLock();
-  if (!write || !FEnabled) return;
+  if (!write || !FEnabled) return 0;
   if (FPaused) {
     if (FInStartPump) FPumpCounter = 2;
-    return;
+    return 0;
   }
+  std::int64_t frames = 0;
   if (FSample <= FStopSample) {
     ProcessCaptions();
     RefPtr<IALAudioBuffer> buffer;
     if (FOpened) ReadBuffer(static_cast<std::int32_t>(FSample), buffer);
-    if (!buffer) return;
+    if (!buffer) return 0;
+    frames = buffer->GetSize();
+    // A looped range wraps before its last block goes out: a receiver that asks for the next block
+    // while this one is being delivered (an output that pumps while it prefills) gets the range's first
+    // block. Asked past the end before the wrap, it would get nothing, and the pumping would stop.
+    if (FLoop && FSample > FStopSample) {
+      FSample = FStartSample;
+      ResetPosition();
+    }
     if (FOutputPin && FOutputPin->IsConnected()) FOutputPin->SubmitBuffer(buffer.get());
   }
   if (FSample > FStopSample) {
@@ -368,6 +391,7 @@ void TALCommonPlayer::ProcessBuffer() {
       if (FStoppingNotify) FStoppingNotify->Notify(false);
     }
   }
+  return frames;
 }
 
 std::int32_t TALCommonPlayer::ReadSamplesInto(IALAudioBuffer* ABuffer, std::int32_t ACount) {

@@ -242,6 +242,8 @@ class TALCommonPlayer : public TLPComponent {
   // Fills ABuffer from frame ADelivered up to ATarget through the spare block, reading AReadCount
   // frames at a time, until the reader has no more; returns the frames ABuffer now holds.
   std::int32_t TopUp(IALAudioBuffer* ABuffer, std::int32_t ADelivered, std::int32_t ATarget, std::int32_t AReadCount);
+  // ProcessBuffer's work; returns the frames of the block handed on (0 when none was).
+  std::int64_t ProduceBlock();
 
   // The clock's period split into whole 100-ns units and the remainder in units of 1/rate of them;
   // FClockLead is how far the clock has run ahead of the blocks' real duration, in the same units.
@@ -249,6 +251,11 @@ class TALCommonPlayer : public TLPComponent {
   std::int64_t FClockRemainder = 0;
   std::int64_t FClockRate = 0;
   std::int64_t FClockLead = 0;
+  // Frames the clock has asked for and the blocks have not yet delivered; negative when a block gave
+  // more than its tick's share. The clock keeps time in frames, not in blocks: the short block at a
+  // wrap is followed at once by another, or the stream would fall behind by the difference at every
+  // wrap.
+  std::int64_t FClockOwedFrames = 0;
 };
 
 }  // namespace sib

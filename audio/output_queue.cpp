@@ -11,7 +11,7 @@ namespace sib {
 TALOutputQueue::TALOutputQueue(RefPtr<IOWLock> ALock) : FList(std::move(ALock)) {}
 
 void TALOutputQueue::Push(OperationRef AOperation) {
-  Count(AOperation.get(), 1);
+  FArrivedFrames.fetch_add(Count(AOperation.get(), 1), std::memory_order_relaxed);
   FList.Push(std::move(AOperation));
 }
 
@@ -31,15 +31,16 @@ void TALOutputQueue::Clear() {
   }
 }
 
-void TALOutputQueue::Count(IOWNotifyOperation* AOperation, int ASign) {
+std::uint64_t TALOutputQueue::Count(IOWNotifyOperation* AOperation, int ASign) {
   if (operationIs<TOWStartWaveOperation>(AOperation) || operationIs<TOWStopOperation>(AOperation))
     FStartsAndStops += ASign;
   auto* supplied = operationAs<TOWSuppliedBufferOperation>(AOperation);
-  if (!supplied || !supplied->Buffer) return;
+  if (!supplied || !supplied->Buffer) return 0;
   auto buffer = queryInterface<IALAudioBuffer>(supplied->Buffer.get());
-  if (!buffer) return;
+  if (!buffer) return 0;
   const std::uint64_t frames = buffer->GetSize();
   FFrames = ASign > 0 ? FFrames + frames : FFrames - std::min(FFrames, frames);
+  return frames;
 }
 
 }  // namespace sib

@@ -5,6 +5,7 @@
 // Guarded by the output's component lock, like the list it wraps.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "framework/lock.h"
@@ -27,14 +28,17 @@ class TALOutputQueue {
 
   std::uint64_t Frames() const { return FFrames; }
   std::int32_t StartsAndStops() const { return FStartsAndStops; }
+  // The frames of every buffer pushed so far (not those put back); read from any thread.
+  std::uint64_t ArrivedFrames() const { return FArrivedFrames.load(std::memory_order_relaxed); }
 
  private:
-  // Adds (ASign 1) or removes (-1) what AOperation holds to the counts.
-  void Count(IOWNotifyOperation* AOperation, int ASign);
+  // Adds (ASign 1) or removes (-1) what AOperation holds to the counts; returns its frames.
+  std::uint64_t Count(IOWNotifyOperation* AOperation, int ASign);
 
   TSLOperationList FList;
   std::uint64_t FFrames = 0;
   std::int32_t FStartsAndStops = 0;
+  std::atomic<std::uint64_t> FArrivedFrames{0};
 };
 
 }  // namespace sib

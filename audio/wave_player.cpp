@@ -173,17 +173,20 @@ void TALWavePlayer::StartPlaying(bool ARestart) {
   FSample = FStartSample;
   FFirstBuffer = true;
   ResetPosition();
-  if (FOpened && FOutputPin) {
-    AnnounceFormat(ARestart);
-    if (FClockSource == TSLClockSource::csInternal && !FIsPump)
-      FOutputPin->Notify(newOperation<TOWStartPumpOperation>(FMasterPump));
-  }
+  // The spare block is ready before anything goes downstream: a driving output answers the start-pump
+  // at once by asking for blocks, and a spare block replaced after those would lose the frames it
+  // held for the next one.
   const TALWaveFormat& format = FWaveFormat.Format;
   FInternalBuffer = TALAudioBuffer::CreateSizeEx(format.nSamplesPerSec, FWaveFormat.wValidBitsPerSample,
                                                  format.nChannels, static_cast<std::uint32_t>(FBufferSize),
                                                  FWaveFormat.dwChannelMask);
   FInternalPosition = 0;
   FInternalSize = 0;
+  if (FOpened && FOutputPin) {
+    AnnounceFormat(ARestart);
+    if (FClockSource == TSLClockSource::csInternal && !FIsPump)
+      FOutputPin->Notify(newOperation<TOWStartPumpOperation>(FMasterPump));
+  }
   OperationRef request =
       newOperation<TOWPumpRequestOperation>(this, ptMaster, FPumpPriority, static_cast<float>(FFrameDelay));
   if (FOutputPin) FOutputPin->Notify(request);

@@ -1,57 +1,111 @@
 #include "audio/wave_thread.h"
 
+#include <cerrno>
+
 namespace sib {
 
 TALWaveThread::TALWaveThread(TComponent* AOwner, TALWaveProcessMessage AOnProcess)
-    : TLPThread(AOwner, "TALWaveThread", "device"), FOnProcess(std::move(AOnProcess)) {}
-
-TALWaveThread::~TALWaveThread() { Stop(); }
-
-void TALWaveThread::Append(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* AWaveHdr) {
-  std::lock_guard guard(FSection);
-  if (FStopping) return;
-  FItems.push_back({hwo, uMsg, AWaveHdr});
-  FWakeUp.notify_one();
+    : TLPThread(AOwner, "TALWaveThread", "device"), FOnProcess(std::move(AOnProcess)), FItems(kCapacity) {
+  for (std::size_t i = 0; i < FItems.size(); ++i) FItems[i].Sequence.store(i, std::memory_order_relaxed);
+  sem_init(&FWakeUp, 0, 0);
 }
 
-void TALWaveThread::DiscardPending() {
-  std::lock_guard guard(FSection);
-  FItems.clear();
+TALWaveThread::~TALWaveThread() {
+  Stop();
+  sem_destroy(&FWakeUp);
+}
+
+void TALWaveThread::Append(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* AWaveHdr) {
+  if (FStopping.load(std::memory_order_acquire)) return;
+  std::uint64_t tail = FTail.load(std::memory_order_relaxed);
+  TALWaveItemNode* item;
+  while (true) {
+    item = &FItems[tail % FItems.size()];
+    const std::uint64_t sequence = item->Sequence.load(std::memory_order_acquire);
+    if (sequence == tail) {
+      if (FTail.compare_exchange_weak(tail, tail + 1, std::memory_order_relaxed)) break;
+    } else if (sequence < tail) {
+      return;  // full
+    } else {
+      tail = FTail.load(std::memory_order_relaxed);
+    }
+  }
+  item->hwo = hwo;
+  item->uMsg = uMsg;
+  item->AWaveHdr = AWaveHdr;
+  item->Sequence.store(tail + 1, std::memory_order_release);
+  FAppended.fetch_add(1, std::memory_order_release);
+  sem_post(&FWakeUp);
+}
+
+bool TALWaveThread::Pop(TALWaveItemNode& AItem) {
+  std::uint64_t head = FHead.load(std::memory_order_relaxed);
+  TALWaveItemNode* item;
+  while (true) {
+    item = &FItems[head % FItems.size()];
+    const std::uint64_t sequence = item->Sequence.load(std::memory_order_acquire);
+    if (sequence == head + 1) {
+      if (FHead.compare_exchange_weak(head, head + 1, std::memory_order_relaxed)) break;
+    } else if (sequence < head + 1) {
+      return false;  // empty
+    } else {
+      head = FHead.load(std::memory_order_relaxed);
+    }
+  }
+  AItem.hwo = item->hwo;
+  AItem.uMsg = item->uMsg;
+  AItem.AWaveHdr = item->AWaveHdr;
+  item->Sequence.store(head + FItems.size(), std::memory_order_release);
+  return true;
+}
+
+void TALWaveThread::Finished(std::uint64_t ACount) {
+  if (ACount == 0) return;
+  {
+    std::lock_guard guard(FIdleMutex);
+    FDone += ACount;
+  }
   FIdle.notify_all();
 }
 
+void TALWaveThread::DiscardPending() {
+  TALWaveItemNode item;
+  std::uint64_t dropped = 0;
+  while (Pop(item)) ++dropped;
+  Finished(dropped);
+}
+
 void TALWaveThread::Stop() {
-  {
-    std::lock_guard guard(FSection);
-    FStopping = true;
+  if (!FStopping.exchange(true, std::memory_order_acq_rel)) {
     Terminate();
-    FWakeUp.notify_all();
+    sem_post(&FWakeUp);
   }
   WaitFor();
 }
 
 void TALWaveThread::WaitUntilIdle() {
-  std::unique_lock guard(FSection);
-  FIdle.wait(guard, [this] { return FStopping || (FItems.empty() && !FBusy); });
+  const std::uint64_t target = FAppended.load(std::memory_order_acquire);
+  std::unique_lock guard(FIdleMutex);
+  FIdle.wait(guard, [&] { return FEnded || FDone >= target; });
 }
 
 void TALWaveThread::Execute() {
   AnnounceThreadName();
-  std::unique_lock guard(FSection);
-  while (true) {
-    FWakeUp.wait(guard, [this] { return FStopping || !FItems.empty(); });
-    if (FStopping) break;
-    const TALWaveItemNode node = FItems.front();
-    FItems.pop_front();
-    FBusy = true;
-    guard.unlock();
-    FOnProcess(node.uMsg, node.hwo, node.AWaveHdr);
-    guard.lock();
-    FBusy = false;
-    if (FItems.empty()) FIdle.notify_all();
+  TALWaveItemNode item;
+  while (!FStopping.load(std::memory_order_acquire)) {
+    while (sem_wait(&FWakeUp) != 0 && errno == EINTR) {
+    }
+    // One post per message, but a message may already have been taken with an earlier one's post.
+    while (!FStopping.load(std::memory_order_acquire) && Pop(item)) {
+      FOnProcess(item.uMsg, item.hwo, item.AWaveHdr);
+      Finished(1);
+    }
   }
-  FItems.clear();
-  FBusy = false;
+  DiscardPending();
+  {
+    std::lock_guard guard(FIdleMutex);
+    FEnded = true;
+  }
   FIdle.notify_all();
 }
 

@@ -16,6 +16,7 @@ NoiseChain::NoiseChain(const Options& AOptions)
       FAmplifier(MakeComponent<TALAmplifier>()),
       FOutput(MakeComponent<TALAudioOut>()) {
   FPlayer->SetLoop(true);
+  FPlayer->SetBufferSize(AOptions.BlockFrames);
   FPlayer->SetRestartOnNewFile(false);
   const TSLErrorEvent collectError([this](TObject*, const std::string& text, std::int32_t code, bool& handled) {
     Record(FErrors, text, code);

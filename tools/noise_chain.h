@@ -28,6 +28,7 @@ class NoiseChain {
     // is enabled from the start, so that it can claim the pump when the player opens its file.
     bool OutputPumps = false;
     std::uint32_t PrefillMs = 2;  // as the window stores it: the device starts with the first block
+    std::int32_t BlockFrames = 1024;  // the player's BufferSize, as the window stores it
     // Called on the reporting thread after an error or a warning has been collected.
     std::function<void()> OnReport;
   };

@@ -1,5 +1,7 @@
 // sibilon-play: the noise pipeline without the window. Plays one of the recordings at a level until
-// the time is up or the user presses Ctrl-C, then stops and closes the device.
+// the time is up or the user presses Ctrl-C, then stops and closes the device. By default the sound
+// device sets the pace (the output drives the pipeline); --paced-by player runs the window's chain.
+// A device that goes away is warned about once; the output plays on by itself when one is back.
 //
 // Exit codes: 0 after a clean stop, 1 when the device fails, 2 for bad arguments or a missing file.
 #include <pthread.h>
@@ -27,6 +29,10 @@ namespace fs = std::filesystem;
 
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadUse = 2;
+constexpr std::uint32_t kPumpingPrefillMs = 1000;
+// Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
+// short ones (the level does not change while playing).
+constexpr std::int32_t kPumpingBlockFrames = 4096;
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -83,6 +89,20 @@ bool PrintReports(NoiseChain& AChain) {
   return failed;
 }
 
+// One line: the device's rate adjustment and the audio queued between the player and the speaker.
+void PrintStatus(NoiseChain& AChain) {
+  WaveOutStatus status;
+  const std::uint64_t queued = AChain.Output()->QueuedFrames();
+  const std::uint32_t rate = AChain.Player()->WaveFormat().Format.nSamplesPerSec;
+  if (!AChain.Output()->GetDeviceStatus(status) || rate == 0) {
+    std::cout << "status: no device" << std::endl;
+    return;
+  }
+  std::cout << "status: rate " << status.rateAdjustPpm << " ppm, queued " << queued * 1000.0 / rate << " ms, played "
+            << status.playedFrames << " frames, underrun " << status.underrunFrames << " frames"
+            << (status.deviceLost ? ", device lost" : "") << std::endl;
+}
+
 int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   Application& app = Application::Instance();
   StopSignals signals(app);
@@ -90,6 +110,13 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   std::atomic<bool> reported{false};
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
+  chainOptions.OutputPumps = AOptions.Pace == PlayPace::Device;
+  // Pumping keeps the prefill queued: a second, so that the device can take 371 ms at a time (four
+  // blocks per wake-up) with as much again in reserve. Nothing here needs a short latency.
+  if (chainOptions.OutputPumps) {
+    chainOptions.PrefillMs = kPumpingPrefillMs;
+    chainOptions.BlockFrames = kPumpingBlockFrames;
+  }
   chainOptions.OnReport = [&] {
     reported = true;
     app.Post([] {});
@@ -104,18 +131,23 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
                                       : std::chrono::duration_cast<MessageWait::Clock::duration>(
                                             std::chrono::hours(24 * 365));
   const auto deadline = app.Now() + limit;
+  const auto statusPeriod = std::chrono::duration_cast<MessageWait::Clock::duration>(std::chrono::seconds(1));
+  auto nextStatus = app.Now() + statusPeriod;
   while (!signals.Received() && exitCode == 0) {
-    const auto left = deadline - app.Now();
+    const auto now = app.Now();
+    const auto left = deadline - now;
     if (left <= MessageWait::Clock::duration::zero()) break;
-    app.RunUntil([&] { return signals.Received() || reported; }, left);
+    app.RunUntil([&] { return signals.Received() || reported; },
+                 AOptions.Status ? std::min(left, std::max(nextStatus - now, MessageWait::Clock::duration::zero()))
+                                 : left);
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
     if (PrintReports(chain)) exitCode = kExitDeviceFailed;
-    if (const auto warnings = chain.TakeWarnings(); !warnings.empty() && exitCode == 0) {
-      for (const std::string& warning : warnings) std::cerr << "sibilon-play: " << warning << '\n';
-      // The output looks for the default device at its next start.
-      chain.Stop();
-      chain.Start();
+    // The output replaces a lost device by itself; the user only hears of the loss.
+    for (const std::string& warning : chain.TakeWarnings()) std::cerr << "sibilon-play: " << warning << '\n';
+    if (AOptions.Status && app.Now() >= nextStatus) {
+      PrintStatus(chain);
+      nextStatus += statusPeriod;
     }
   }
   chain.Stop();
@@ -136,6 +168,14 @@ int Main(const std::vector<std::string>& AArguments) {
   if (options.ListDevices) {
     ListDevices();
     return 0;
+  }
+  if (!options.File.empty()) {
+    std::error_code error;
+    if (!fs::is_regular_file(options.File, error)) {
+      std::cerr << "sibilon-play: can't find the file " << options.File << '\n';
+      return kExitBadUse;
+    }
+    return Play(options, options.File);
   }
   const std::string fileName = NoiseFileName(options.Noise);
   // The working folder first, then the data folder of the build or of the install the program is in.

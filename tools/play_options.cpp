@@ -46,12 +46,20 @@ std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::st
   } else if (AName == "--device") {
     if (AValue.empty()) return "--device needs a device name";
     AOptions.Device = AValue;
+  } else if (AName == "--file") {
+    if (AValue.empty()) return "--file needs a file name";
+    AOptions.File = AValue;
+  } else if (AName == "--paced-by") {
+    if (AValue == "device") AOptions.Pace = PlayPace::Device;
+    else if (AValue == "player") AOptions.Pace = PlayPace::Player;
+    else return "--paced-by must be device or player, not \"" + AValue + "\"";
   }
   return {};
 }
 
 bool TakesValue(const std::string& AName) {
-  return AName == "--noise" || AName == "--level" || AName == "--seconds" || AName == "--device";
+  return AName == "--noise" || AName == "--level" || AName == "--seconds" || AName == "--device" ||
+         AName == "--file" || AName == "--paced-by";
 }
 
 }  // namespace
@@ -69,6 +77,8 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
       result.Options.Help = true;
     } else if (name == "--list-devices") {
       result.Options.ListDevices = true;
+    } else if (name == "--status") {
+      result.Options.Status = true;
     } else if (TakesValue(name)) {
       if (!value) {
         if (i + 1 == AArguments.size()) {
@@ -93,13 +103,20 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
 }
 
 std::string PlayUsage() {
-  return "Usage: sibilon-play [--noise brown|pink|white] [--level 0..100] [--seconds N] [--device NAME]\n"
+  return "Usage: sibilon-play [--noise brown|pink|white | --file FILE] [--level 0..100] [--seconds N]\n"
+         "                    [--device NAME] [--paced-by device|player] [--status]\n"
          "       sibilon-play --list-devices\n"
-         "Plays a steady background noise until the time is up or Ctrl-C is pressed.\n"
+         "Plays a steady background noise until the time is up or Ctrl-C is pressed. When the sound\n"
+         "device goes away (or the sound server restarts), it plays on as soon as there is one again.\n"
          "  --noise NAME     the noise to play (default pink)\n"
+         "  --file FILE      play this wave file, looped, instead of a noise\n"
          "  --level N        the level, 0 to 100 (default 50; 100 plays at a fifth of the recording)\n"
          "  --seconds N      stop after N seconds (default: play until interrupted)\n"
          "  --device NAME    the output device (default \"Default\", the system's default device)\n"
+         "  --paced-by WHAT  device (default): the device's clock asks for each block, and the file\n"
+         "                   reaches it sample for sample; player: the player keeps its own time and\n"
+         "                   the device's rate follows it, as in the window\n"
+         "  --status         print the device's rate adjustment and the queued audio once a second\n"
          "  --list-devices   print the output devices' names and exit\n"
          "  --help           print this text and exit\n";
 }

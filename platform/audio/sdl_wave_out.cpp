@@ -10,8 +10,9 @@
 namespace sib {
 namespace {
 
-// Frames per SDL callback: about 20 ms, as a power of two. Each callback wakes a thread, and the
-// steered queue ahead of the device is deeper than this anyway.
+// Frames per SDL callback when the caller has no wish: about 20 ms, as a power of two (1024 at 44.1
+// and 48 kHz). Each callback wakes SDL's thread and the sound server's; a steered queue ahead of the
+// device is deeper than this anyway.
 Uint16 periodFramesFor(std::uint32_t samplesPerSec) {
   std::uint32_t frames = 64;
   while (frames < samplesPerSec / 50 && frames < 4096) frames *= 2;
@@ -48,14 +49,13 @@ class SdlPort final : public WaveOutPort {
   WaveOutRenderer& renderer() { return renderer_; }
 
   void start() override { SDL_PauseAudioDevice(id_, 0); }
-  void lock() override { SDL_LockAudioDevice(id_); }
-  void unlock() override { SDL_UnlockAudioDevice(id_); }
-  bool lost() override { return SDL_GetAudioDeviceStatus(id_) == SDL_AUDIO_STOPPED; }
-  bool pollsForLoss() const override { return true; }
 
-  // SDL's audio thread, with the device lock held.
+  // SDL's audio thread, with the device lock held. SDL goes on calling back at the device's pace after
+  // it has lost the device (its status then reads stopped), so the loss is seen here, within a period,
+  // without a thread that looks for it. The status is two atomic reads, no lock and no system call.
   static void SDLCALL fill(void* port, Uint8* stream, int length) {
     auto* self = static_cast<SdlPort*>(port);
+    if (SDL_GetAudioDeviceStatus(self->id_) == SDL_AUDIO_STOPPED) self->renderer_.deviceLost();
     self->renderer_.render(reinterpret_cast<std::byte*>(stream),
                            static_cast<std::uint32_t>(static_cast<std::size_t>(length) / self->frameBytes_));
   }
@@ -89,8 +89,8 @@ class SdlDriver final : public WaveOutDriver {
     return kMMNoError;
   }
 
-  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
-                    std::unique_ptr<WaveOutPort>& port) override {
+  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
+                    WaveOutRenderer& renderer, std::unique_ptr<WaveOutPort>& port) override {
     std::lock_guard lock(mutex_);
     if (!initialiseLocked()) return kMMNoDriver;
     std::string name;
@@ -104,7 +104,8 @@ class SdlDriver final : public WaveOutDriver {
     wanted.freq = static_cast<int>(deviceFormat.samplesPerSec);
     wanted.format = sdlFormatOf(deviceFormat);
     wanted.channels = static_cast<Uint8>(deviceFormat.channels);
-    wanted.samples = periodFramesFor(deviceFormat.samplesPerSec);
+    wanted.samples = periodFrames != 0 ? static_cast<Uint16>(std::min<std::uint32_t>(periodFrames, 32768))
+                                       : periodFramesFor(deviceFormat.samplesPerSec);
     wanted.callback = &SdlPort::fill;
     wanted.userdata = opened.get();
     SDL_AudioSpec obtained{};

@@ -2,8 +2,8 @@
 // SDL's audio thread. SDL converts the stream's format to whatever the sound card takes.
 //
 // A device that goes away is reported as kWomDeviceLost: the main loop passes SDL's events to
-// waveOutHandleSdlEvent, and without a main loop the device's delivery thread notices within a
-// quarter of a second by polling SDL's device status.
+// waveOutHandleSdlEvent, and without a main loop the device's own callback sees SDL's status turn to
+// stopped within a period.
 #pragma once
 
 #include <SDL.h>

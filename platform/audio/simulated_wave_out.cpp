@@ -20,8 +20,6 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
     started_ = true;
     startedAt_ = owner_.now_;
   }
-  void lock() override { deviceMutex_.lock(); }
-  void unlock() override { deviceMutex_.unlock(); }
 
  private:
   friend class SimulatedWaveOut;
@@ -30,7 +28,6 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
   const std::uint32_t deviceId_;
   const WaveOutFormat deviceFormat_;
   WaveOutRenderer& renderer_;
-  std::mutex deviceMutex_;
   std::vector<std::byte> period_;
   // Guarded by the owner's mutex.
   bool started_ = false;
@@ -54,7 +51,8 @@ MMResult SimulatedWaveOut::deviceName(std::uint32_t deviceId, std::string& name)
   return kMMNoError;
 }
 
-MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t,
+                                   WaveOutRenderer& renderer,
                                     std::unique_ptr<WaveOutPort>& port) {
   if (deviceCount() == 0) return kMMNoDriver;
   const std::uint32_t device = deviceId == kWaveMapper ? 0 : static_cast<std::uint32_t>(deviceId);
@@ -83,10 +81,7 @@ std::uint64_t SimulatedWaveOut::framesDue(const Port& port) const {
 }
 
 void SimulatedWaveOut::playPeriod(Port& port) {
-  {
-    std::lock_guard device(port.deviceMutex_);
-    port.renderer_.render(port.period_.data(), options_.periodFrames);
-  }
+  port.renderer_.render(port.period_.data(), options_.periodFrames);
   port.renderedFrames_ += options_.periodFrames;
   Played& played = played_[port.deviceId_];
   played.frames += options_.periodFrames;
@@ -100,12 +95,7 @@ void SimulatedWaveOut::advance(std::chrono::nanoseconds elapsed) {
   for (Port* port : ports_) {
     if (!port->started_ || port->lost_) continue;
     const std::uint64_t due = framesDue(*port);
-    bool rendered = false;
-    while (port->renderedFrames_ < due) {
-      playPeriod(*port);
-      rendered = true;
-    }
-    if (rendered) port->renderer_.waitUntilDelivered();
+    while (port->renderedFrames_ < due) playPeriod(*port);
   }
 }
 

@@ -56,7 +56,8 @@ class SimulatedWaveOut final : public WaveOutDriver {
 
   std::uint32_t deviceCount() override;
   MMResult deviceName(std::uint32_t deviceId, std::string& name) override;
-  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+  MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
+                  WaveOutRenderer& renderer,
                     std::unique_ptr<WaveOutPort>& port) override;
 
  private:

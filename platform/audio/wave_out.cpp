@@ -110,7 +110,7 @@ MMResult waveOutGetDevCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
 }
 
 MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& format, WaveOutCallback callback,
-                     WaveOutStart start) {
+                     WaveOutStart start, std::uint32_t periodFrames) {
   if (handle == nullptr || !callback) return kMMInvalidParam;
   if (MMResult result = validateWaveOutFormat(format); result != kMMNoError) return result;
   WaveOutDriver& driver = currentWaveOutDriver();
@@ -120,7 +120,7 @@ MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& f
   const WaveOutHandle reserved = registry().reserve();
   auto stream = std::make_shared<WaveOutStream>(reserved, format, std::move(callback), start);
   std::unique_ptr<WaveOutPort> port;
-  if (MMResult result = driver.openPort(deviceId, deviceFormatFor(format), *stream, port); result != kMMNoError) {
+  if (MMResult result = driver.openPort(deviceId, deviceFormatFor(format), periodFrames, *stream, port); result != kMMNoError) {
     return result;
   }
   registry().add(reserved, stream);

@@ -1,6 +1,6 @@
 // The waveform audio output: numbered output devices, opened in a PCM format, playing caller-owned
 // buffers described by headers, in the order written, and reporting each finished buffer through a
-// callback on a delivery thread of the device (never the caller's thread, never the sound card's).
+// callback that runs on the device's own callback thread, the moment the buffer has been taken.
 //
 // Life of a buffer: the caller fills a WaveHeader over its own samples, prepares it, writes it; the
 // device plays the samples in place (nothing is copied); when the last frame has been taken, the
@@ -72,9 +72,13 @@ struct WaveHeader {
   bool isDone() const { return (flags.load(std::memory_order_acquire) & kWaveHeaderDone) != 0; }
 };
 
-// Called on the device's delivery thread, one message at a time, in order. header is set for
-// kWomDone only. The callback may call any waveOut function except waveOutClose on its own device;
-// it must not throw.
+// Called on the device's callback thread (the sound card's pace) for the buffers it finished, on the
+// thread of waveOutReset for the buffers a reset hands back, on the opener's thread for kWomOpen, on
+// the closer's for kWomClose, and on whichever thread notices a lost device. Calls may therefore come
+// from two threads at once; kWomDone messages come in the order the buffers were written. header is
+// set for kWomDone only. The callback runs where the device cannot wait: it must return at once, never
+// wait for anything of its own, never allocate and never throw. It may write a finished buffer again
+// (waveOutWrite holds the device's locks only briefly), but never resets or closes the device.
 using WaveOutCallback = std::function<void(WaveOutHandle handle, WaveOutMessage message, WaveHeader* header)>;
 
 enum class WaveOutStart { Running, Paused };
@@ -96,9 +100,12 @@ struct WaveOutStatus {
 std::uint32_t waveOutGetNumDevs();
 MMResult waveOutGetDevCaps(std::uint32_t deviceId, WaveOutCaps& caps);
 
-// Opens device deviceId (0 .. count-1) or kWaveMapper. kWomOpen follows on the delivery thread.
+// Opens device deviceId (0 .. count-1) or kWaveMapper. kWomOpen comes before it returns.
+// periodFrames asks for the frames the device takes at a time (its callback's period), so that a
+// caller that writes blocks of a known size can have a period finish whole blocks; 0 leaves it to the
+// driver (about 23 ms). A driver may round it or ignore it.
 MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& format, WaveOutCallback callback,
-                     WaveOutStart start = WaveOutStart::Running);
+                     WaveOutStart start = WaveOutStart::Running, std::uint32_t periodFrames = 0);
 MMResult waveOutPrepareHeader(WaveOutHandle handle, WaveHeader* header);
 // Fails with kWaveStillPlaying while the header is queued.
 MMResult waveOutUnprepareHeader(WaveOutHandle handle, WaveHeader* header);
@@ -108,11 +115,10 @@ MMResult waveOutWrite(WaveOutHandle handle, WaveHeader* header);
 MMResult waveOutPause(WaveOutHandle handle);
 MMResult waveOutRestart(WaveOutHandle handle);
 // Takes every queued buffer off the device as done and sets the position back to zero; the pause
-// state stays. Returns after the callback has received their kWomDone messages (when called from the
-// callback itself, the messages follow once it returns).
+// state stays. Returns after the callback has received their kWomDone messages.
 MMResult waveOutReset(WaveOutHandle handle);
 // Fails with kWaveStillPlaying while buffers are queued. Returns after kWomClose has been delivered;
-// no callback runs after that. Refused (kMMInvalidParam) from the device's own callback.
+// no callback runs after that. Never from the callback.
 MMResult waveOutClose(WaveOutHandle handle);
 MMResult waveOutGetStatus(WaveOutHandle handle, WaveOutStatus& status);
 

@@ -17,14 +17,12 @@ namespace sib {
 class WaveOutRenderer {
  public:
   virtual ~WaveOutRenderer() = default;
-  // Fills `frames` frames in the device format. Called by the port with its device lock held, on the
-  // port's thread; does not block on anything else and does not allocate.
+  // Fills `frames` frames in the device format, and passes the buffers it finished to the stream's
+  // callback before it returns. Called by the port, one call at a time, on the port's thread; waits
+  // at most for a waveOut call's brief hold of the stream's queue, and does not allocate.
   virtual void render(std::byte* out, std::uint32_t frames) = 0;
   // The port saw its device go away. Any thread; does not block.
   virtual void deviceLost() = 0;
-  // Waits until the callback has received every completion raised so far. Not from the port's thread
-  // while it holds the device lock.
-  virtual void waitUntilDelivered() = 0;
 };
 
 // One open device of a driver.
@@ -32,12 +30,6 @@ class WaveOutPort {
  public:
   virtual ~WaveOutPort() = default;  // when it returns, render is not running and will not be called again
   virtual void start() = 0;          // from now on the device may call render
-  // The lock that is held around every render call.
-  virtual void lock() = 0;
-  virtual void unlock() = 0;
-  // For drivers that cannot report a lost device by themselves: polled now and then.
-  virtual bool lost() { return false; }
-  virtual bool pollsForLoss() const { return false; }
 };
 
 class WaveOutDriver {
@@ -46,8 +38,10 @@ class WaveOutDriver {
   virtual std::uint32_t deviceCount() = 0;
   virtual MMResult deviceName(std::uint32_t deviceId, std::string& name) = 0;
   // deviceId is kWaveMapper or a number below deviceCount(); deviceFormat is what render will fill
-  // (deviceFormatFor of the stream's format). The port must not call render before start().
-  virtual MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, WaveOutRenderer& renderer,
+  // (deviceFormatFor of the stream's format); periodFrames is the caller's wish for the frames per
+  // render call, 0 for none. The port must not call render before start().
+  virtual MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
+                            WaveOutRenderer& renderer,
                             std::unique_ptr<WaveOutPort>& port) = 0;
 };
 

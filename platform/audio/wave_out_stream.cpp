@@ -1,20 +1,16 @@
 #include "platform/audio/wave_out_stream.h"
 
-#include "platform/core/run_thread.h"
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <ctime>
 
 namespace sib {
 namespace {
 
 // Output frames rendered between two pulls from the header queue; bounds the interpolator's history.
 constexpr std::size_t kChunkFrames = 256;
-// How often a device that cannot report its loss is asked whether it is still there.
-constexpr long kLossPollNanoseconds = 250'000'000;
+// Frames of the directly played past handed to the interpolator when it takes over: its whole window.
+constexpr std::size_t kDirectTailFrames = 2 * RateInterpolator::kHalfTaps;
 
 enum class SampleKind { U8, S16, S24, S32, F32 };
 
@@ -107,15 +103,21 @@ std::size_t produceFrames(RateInterpolator& interpolator, std::int64_t ppb, doub
   return produced;
 }
 
-}  // namespace
+// The stream's samples for the device: the same bytes, except 24-bit samples, which are widened.
+void copyForDevice(const WaveOutFormat& format, const std::byte* in, std::size_t frames, std::byte* out) {
+  if (format.sampleType == WaveSampleType::Pcm && format.bitsPerSample == 24) {
+    for (std::size_t i = 0; i < frames * format.channels; ++i, in += 3, out += 4) {
+      const auto raw = static_cast<std::uint32_t>(std::to_integer<unsigned>(in[0]) << 8 |
+                                                  std::to_integer<unsigned>(in[1]) << 16 |
+                                                  std::to_integer<unsigned>(in[2]) << 24);
+      std::memcpy(out, &raw, 4);
+    }
+    return;
+  }
+  std::memcpy(out, in, frames * format.blockAlign);
+}
 
-struct WaveOutStream::PortLock {
-  explicit PortLock(WaveOutPort& port) : port_(port) { port_.lock(); }
-  ~PortLock() { port_.unlock(); }
-  PortLock(const PortLock&) = delete;
-  PortLock& operator=(const PortLock&) = delete;
-  WaveOutPort& port_;
-};
+}  // namespace
 
 WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, WaveOutCallback callback,
                              WaveOutStart start)
@@ -124,38 +126,33 @@ WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, 
       deviceFormat_(deviceFormatFor(format)),
       callback_(std::move(callback)),
       paused_(start == WaveOutStart::Paused),
+      directTail_(kDirectTailFrames * deviceFormat_.blockAlign),
       interpolator_(format.channels, kChunkFrames),
       frame_(format.channels),
-      ring_(kMaxOutstandingBuffers) {
-  sem_init(&wake_, 0, 0);
-}
+      finished_(kMaxOutstandingBuffers),
+      delivering_(kMaxOutstandingBuffers) {}
 
 WaveOutStream::~WaveOutStream() {
   std::unique_ptr<WaveOutPort> port;
+  bool sendClose = false;
   {
     std::lock_guard api(apiMutex_);
     closed_ = true;
     port = std::move(port_);
+    sendClose = !closeSent_ && port;
+    closeSent_ = true;
   }
   port.reset();
-  stopDevice();
-  sem_destroy(&wake_);
+  if (sendClose) callback_(handle_, kWomClose, nullptr);
 }
 
 void WaveOutStream::begin(std::unique_ptr<WaveOutPort> port) {
-  pollForLoss_ = port->pollsForLoss();
-  deliveryThread_ = std::make_unique<RunThread>("sib.wave-out", [this] { deliveryLoop(); });
-  deliveryThread_->Start();
-  deliveryThread_->SetPriority(ThreadPriority::Highest);
+  callback_(handle_, kWomOpen, nullptr);
   // Started before it is published: a driver may take its own locks in start(), and none of them
   // may be taken inside apiMutex_.
   port->start();
   std::lock_guard api(apiMutex_);
   port_ = std::move(port);
-}
-
-bool WaveOutStream::onDeliveryThread() const {
-  return deliveryThreadId_.load(std::memory_order_acquire) == std::this_thread::get_id();
 }
 
 std::uint64_t WaveOutStream::framesOf(const WaveHeader* header) const {
@@ -187,10 +184,8 @@ MMResult WaveOutStream::write(WaveHeader* header) {
   if ((flags & kWaveHeaderPrepared) == 0) return kWaveUnprepared;
   if ((flags & kWaveHeaderInQueue) != 0) return kWaveStillPlaying;
   if (lost_.load(std::memory_order_acquire)) return kMMNoDriver;
-  PortLock device(*port_);
-  if (writtenHeaders_ - deliveredHeaders_.load(std::memory_order_acquire) >= kMaxOutstandingBuffers) {
-    return kMMNoMemory;
-  }
+  std::lock_guard queue(queueMutex_);
+  if (writtenHeaders_ - completedHeaders_ >= kMaxOutstandingBuffers) return kMMNoMemory;
   header->next = nullptr;
   header->flags.store((flags | kWaveHeaderInQueue) & ~kWaveHeaderDone, std::memory_order_release);
   if (tail_ != nullptr) {
@@ -207,28 +202,25 @@ MMResult WaveOutStream::write(WaveHeader* header) {
 MMResult WaveOutStream::setPaused(bool paused) {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
+  std::lock_guard queue(queueMutex_);
   paused_ = paused;
   return kMMNoError;
 }
 
 MMResult WaveOutStream::reset() {
-  std::uint64_t target = 0;
-  {
-    std::lock_guard api(apiMutex_);
-    if (!usable()) return kMMInvalidHandle;
-    PortLock device(*port_);
-    while (head_ != nullptr) finishHead();
-    interpolator_.clear();
-    writtenFrames_ = 0;
-    primed_ = false;
-    target = completedHeaders_;
-    if (raisedCompletion_) {
-      raisedCompletion_ = false;
-      sem_post(&wake_);
-    }
-  }
-  if (!onDeliveryThread()) waitDelivered(target);
+  std::unique_lock api(apiMutex_);
+  if (!usable()) return kMMInvalidHandle;
+  std::unique_lock queue(queueMutex_);
+  while (head_ != nullptr) finishHead();
+  interpolator_.clear();
+  direct_ = true;
+  directFrames_ = 0;
+  directTailFrames_ = 0;
+  writtenFrames_ = 0;
+  primed_ = false;
+  // The callback may write the buffers again: no lock of the API's is held while it runs.
+  api.unlock();
+  deliverFinished(queue);
   return kMMNoError;
 }
 
@@ -237,31 +229,25 @@ MMResult WaveOutStream::close() {
   {
     std::lock_guard api(apiMutex_);
     if (!usable()) return kMMInvalidHandle;
-    if (onDeliveryThread()) return kMMInvalidParam;
     {
-      PortLock device(*port_);
+      std::lock_guard queue(queueMutex_);
       if (head_ != nullptr) return kWaveStillPlaying;
     }
     closed_ = true;
+    closeSent_ = true;
     port = std::move(port_);
   }
-  port.reset();
-  stopDevice();
+  port.reset();  // render has returned for the last time
+  callback_(handle_, kWomClose, nullptr);
   return kMMNoError;
-}
-
-void WaveOutStream::stopDevice() {
-  if (!deliveryThread_) return;
-  stopping_.store(true, std::memory_order_release);
-  sem_post(&wake_);
-  deliveryThread_.reset();  // joins after the last messages and kWomClose
 }
 
 MMResult WaveOutStream::status(WaveOutStatus& status) {
   std::lock_guard api(apiMutex_);
   if (!usable()) return kMMInvalidHandle;
-  PortLock device(*port_);
-  const auto played = static_cast<std::uint64_t>(interpolator_.position());
+  std::lock_guard queue(queueMutex_);
+  const std::uint64_t played =
+      directFrames_ + (direct_ ? 0 : static_cast<std::uint64_t>(interpolator_.position()));
   status.playedFrames = played;
   status.queuedFrames = writtenFrames_ > played ? writtenFrames_ - played : 0;
   status.underrunFrames = underrunFrames_;
@@ -279,41 +265,80 @@ MMResult WaveOutStream::setRateAdjust(double ppm) {
   return kMMNoError;
 }
 
-void WaveOutStream::waitUntilDelivered() {
-  std::uint64_t target = 0;
-  {
-    std::lock_guard api(apiMutex_);
-    if (!usable()) return;
-    PortLock device(*port_);
-    target = completedHeaders_;
-  }
-  if (!onDeliveryThread()) waitDelivered(target);
-}
-
-void WaveOutStream::waitDelivered(std::uint64_t target) {
-  std::unique_lock lock(deliveredMutex_);
-  deliveredChanged_.wait(lock, [&] { return deliveredHeaders_.load() >= target || deliveryEnded_; });
-}
-
 // ---- device side (port's thread, device lock held) ----
 
 void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
+  std::unique_lock queue(queueMutex_);
   if (paused_ || lost_.load(std::memory_order_relaxed)) {
     renderSilence(out, frames);
     return;
   }
   const std::int64_t ppb = rateAdjustPpb_.load(std::memory_order_relaxed);
   finishFinishedHeads();
-  for (std::size_t left = frames; left > 0;) {
-    const std::size_t chunk = std::min(left, kChunkFrames);
-    renderChunk(out, chunk, ppb);
-    out += chunk * deviceFormat_.blockAlign;
-    left -= chunk;
+  if (direct_ && ppb != 0) startInterpolating();
+  if (direct_) {
+    const std::size_t produced = renderDirect(out, frames);
+    if (produced < frames) {
+      renderSilence(out + produced * deviceFormat_.blockAlign, frames - produced);
+      if (primed_) underrunFrames_ += frames - produced;
+    }
+  } else {
+    for (std::size_t left = frames; left > 0;) {
+      const std::size_t chunk = std::min(left, kChunkFrames);
+      renderChunk(out, chunk, ppb);
+      out += chunk * deviceFormat_.blockAlign;
+      left -= chunk;
+    }
   }
-  if (raisedCompletion_) {
-    raisedCompletion_ = false;
-    sem_post(&wake_);
+  deliverFinished(queue);
+}
+
+std::size_t WaveOutStream::renderDirect(std::byte* out, std::size_t frames) {
+  std::size_t produced = 0;
+  while (produced < frames && head_ != nullptr) {
+    const std::size_t take =
+        static_cast<std::size_t>(std::min<std::uint64_t>(frames - produced, framesOf(head_) - headFrame_));
+    copyForDevice(format_, head_->data + headFrame_ * format_.blockAlign, take,
+                  out + produced * deviceFormat_.blockAlign);
+    headFrame_ += take;
+    produced += take;
+    finishFinishedHeads();
   }
+  directFrames_ += produced;
+  if (produced > 0) primed_ = true;
+  keepDirectTail(out, produced);
+  return produced;
+}
+
+void WaveOutStream::keepDirectTail(const std::byte* played, std::size_t frames) {
+  const std::size_t frameBytes = deviceFormat_.blockAlign;
+  if (frames >= kDirectTailFrames) {
+    std::memcpy(directTail_.data(), played + (frames - kDirectTailFrames) * frameBytes, directTail_.size());
+    directTailFrames_ = kDirectTailFrames;
+    return;
+  }
+  const std::size_t kept = std::min(directTailFrames_, kDirectTailFrames - frames);
+  std::memmove(directTail_.data(), directTail_.data() + (directTailFrames_ - kept) * frameBytes, kept * frameBytes);
+  std::memcpy(directTail_.data() + kept * frameBytes, played, frames * frameBytes);
+  directTailFrames_ = kept + frames;
+}
+
+// The interpolator starts on the frames just played directly, as if it had played them itself.
+void WaveOutStream::startInterpolating() {
+  direct_ = false;
+  interpolator_.clear();
+  const std::size_t frames = directTailFrames_;
+  double* past = interpolator_.append(frames);
+  const std::size_t samples = frames * format_.channels;
+  if (sampleKindOf(format_) == SampleKind::S24) {  // widened for the device: back to 24-bit values
+    decodeSamples(SampleKind::S32, directTail_.data(), samples, past);
+    for (std::size_t i = 0; i < samples; ++i) past[i] /= 256;
+  } else {
+    decodeSamples(sampleKindOf(format_), directTail_.data(), samples, past);
+  }
+  const double* skipped = nullptr;
+  interpolator_.takeUnchanged(frames, 0, skipped);
+  directFrames_ -= frames;  // counted again in the interpolator's position
 }
 
 void WaveOutStream::renderChunk(std::byte* out, std::size_t frames, std::int64_t ppb) {
@@ -356,7 +381,7 @@ void WaveOutStream::finishFinishedHeads() {
 }
 
 // The header leaves the queue. Its memory may be reused by the caller as soon as the flags say so,
-// so the flags change last; the ring only carries the pointer.
+// so the flags change last and the header goes to the callback only after that.
 void WaveOutStream::finishHead() {
   WaveHeader* header = head_;
   head_ = header->next;
@@ -367,71 +392,27 @@ void WaveOutStream::finishHead() {
   while (!header->flags.compare_exchange_weak(flags, (flags & ~kWaveHeaderInQueue) | kWaveHeaderDone,
                                               std::memory_order_release, std::memory_order_relaxed)) {
   }
-  const std::uint64_t tail = ringTail_.load(std::memory_order_relaxed);
-  ring_[tail % ring_.size()] = header;
-  ringTail_.store(tail + 1, std::memory_order_release);
   ++completedHeaders_;
-  raisedCompletion_ = true;
+  // Room for every header the device may hold (write refuses more): the list never overflows.
+  finished_[finishedCount_++] = header;
+}
+
+// The queue lock is given up before the callback runs: whoever the callback wakes (the caller's
+// thread, to write the next buffer) finds the queue free instead of waiting for this render to end.
+// The delivery lock, taken before the queue lock goes, keeps the messages in order between a render
+// and a reset.
+void WaveOutStream::deliverFinished(std::unique_lock<std::mutex>& queue) {
+  if (finishedCount_ == 0) return;
+  std::lock_guard delivery(deliveryMutex_);
+  std::swap(finished_, delivering_);
+  const std::size_t count = std::exchange(finishedCount_, 0);
+  queue.unlock();
+  for (std::size_t i = 0; i < count; ++i) callback_(handle_, kWomDone, delivering_[i]);
 }
 
 void WaveOutStream::deviceLost() {
   lost_.store(true, std::memory_order_release);
-  sem_post(&wake_);
-}
-
-// ---- delivery thread ----
-
-void WaveOutStream::deliveryLoop() {
-  deliveryThreadId_.store(std::this_thread::get_id(), std::memory_order_release);
-  callback_(handle_, kWomOpen, nullptr);
-  bool lossReported = false;
-  while (!stopping_.load(std::memory_order_acquire)) {
-    if (pollForLoss_) {
-      timespec deadline{};
-      clock_gettime(CLOCK_REALTIME, &deadline);
-      deadline.tv_nsec += kLossPollNanoseconds;
-      if (deadline.tv_nsec >= 1'000'000'000) {
-        deadline.tv_nsec -= 1'000'000'000;
-        ++deadline.tv_sec;
-      }
-      sem_timedwait(&wake_, &deadline);
-    } else {
-      while (sem_wait(&wake_) != 0 && errno == EINTR) {
-      }
-    }
-    deliverCompletions();
-    if (!lossReported && (lost_.load(std::memory_order_acquire) || (pollForLoss_ && portReportsLoss()))) {
-      lost_.store(true, std::memory_order_release);
-      lossReported = true;
-      callback_(handle_, kWomDeviceLost, nullptr);
-    }
-  }
-  deliverCompletions();
-  callback_(handle_, kWomClose, nullptr);
-  {
-    std::lock_guard lock(deliveredMutex_);
-    deliveryEnded_ = true;
-  }
-  deliveredChanged_.notify_all();
-}
-
-void WaveOutStream::deliverCompletions() {
-  const std::uint64_t tail = ringTail_.load(std::memory_order_acquire);
-  while (ringHead_ < tail) {
-    WaveHeader* header = ring_[ringHead_ % ring_.size()];
-    ++ringHead_;
-    callback_(handle_, kWomDone, header);
-    {
-      std::lock_guard lock(deliveredMutex_);
-      deliveredHeaders_.fetch_add(1, std::memory_order_release);
-    }
-    deliveredChanged_.notify_all();
-  }
-}
-
-bool WaveOutStream::portReportsLoss() {
-  std::lock_guard api(apiMutex_);
-  return port_ && port_->lost();
+  if (!lossReported_.exchange(true, std::memory_order_acq_rel)) callback_(handle_, kWomDeviceLost, nullptr);
 }
 
 }  // namespace sib

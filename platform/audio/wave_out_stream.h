@@ -1,30 +1,27 @@
 // One open output device as the waveOut functions see it: the queue of written headers, the pull
-// side that a driver's port calls (render), the rate interpolator, and the delivery thread that
-// passes completions to the caller's callback.
+// side that a driver's port calls (render), and the rate interpolator.
 //
 // Threads and locks:
 // - API calls (write, reset, ...) take apiMutex_ briefly (it keeps the port alive against close) and
-//   the port's device lock for the queue; they never wait for the device thread.
-// - render runs on the driver's thread under the port's device lock only; it never allocates and
-//   hands finished headers to the delivery thread through a preallocated single-producer ring
-//   (producers are serialised by the device lock) and a semaphore post.
-// - The delivery thread calls the callback without holding any of these locks.
+//   queueMutex_ for the queue; they never wait for the device's thread, only for a render under way.
+// - render runs on the driver's thread (with the driver's own lock held) and holds queueMutex_ while
+//   it reads the queue; it never allocates. The headers it finishes are passed to the callback at its
+//   end, on the driver's thread, once it has let queueMutex_ go: no thread of ours stands between the
+//   sound card and the caller, and the caller's thread, woken, finds the queue free.
+// - Until the first rate adjustment other than 0, the samples are copied to the device as they are;
+//   the interpolator takes over from then on.
 #pragma once
 
-#include <semaphore.h>
-
 #include <atomic>
-#include <condition_variable>
+#include <utility>
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "platform/audio/rate_interpolator.h"
 #include "platform/audio/wave_out.h"
 #include "platform/audio/wave_out_driver.h"
-#include "platform/core/thread.h"
 
 namespace sib {
 
@@ -35,7 +32,7 @@ class WaveOutStream final : public WaveOutRenderer {
   WaveOutStream(const WaveOutStream&) = delete;
   WaveOutStream& operator=(const WaveOutStream&) = delete;
 
-  // Takes the driver's opened port, starts the delivery thread (which sends kWomOpen), then the port.
+  // Sends kWomOpen, then takes the driver's opened port and starts it.
   void begin(std::unique_ptr<WaveOutPort> port);
 
   MMResult prepareHeader(WaveHeader* header);
@@ -48,30 +45,24 @@ class WaveOutStream final : public WaveOutRenderer {
   MMResult status(WaveOutStatus& status);
   MMResult setRateAdjust(double ppm);
 
-  // Waits until every completion raised so far has been passed to the callback (no-op when called
-  // from the callback).
-  void waitUntilDelivered() override;
-
   void render(std::byte* out, std::uint32_t frames) override;
   void deviceLost() override;
 
  private:
-  struct PortLock;
-
   MMResult setPaused(bool paused);
   bool usable() const { return !closed_ && port_; }  // apiMutex_ held
-  bool onDeliveryThread() const;
   std::uint64_t framesOf(const WaveHeader* header) const;
+  // Device lock held for all of these.
   void pullInput(std::size_t frames);
   void finishFinishedHeads();
   void finishHead();
   void renderSilence(std::byte* out, std::size_t frames);
   void renderChunk(std::byte* out, std::size_t frames, std::int64_t ppb);
-  void waitDelivered(std::uint64_t target);
-  void deliveryLoop();
-  void deliverCompletions();
-  bool portReportsLoss();
-  void stopDevice();
+  std::size_t renderDirect(std::byte* out, std::size_t frames);
+  void keepDirectTail(const std::byte* played, std::size_t frames);
+  void startInterpolating();
+  // Passes the finished headers to the callback; gives up `queue` (held) first.
+  void deliverFinished(std::unique_lock<std::mutex>& queue);
 
   const WaveOutHandle handle_;
   const WaveOutFormat format_;        // the stream's format
@@ -82,7 +73,8 @@ class WaveOutStream final : public WaveOutRenderer {
   std::unique_ptr<WaveOutPort> port_;  // guarded by apiMutex_; null once closed
   bool closed_ = false;                // guarded by apiMutex_
 
-  // Guarded by the port's device lock.
+  // Guarded by queueMutex_, which render holds while it runs.
+  std::mutex queueMutex_;
   bool paused_;
   bool primed_ = false;  // something has been played since open or reset
   WaveHeader* head_ = nullptr;
@@ -92,27 +84,28 @@ class WaveOutStream final : public WaveOutRenderer {
   std::uint64_t writtenHeaders_ = 0;
   std::uint64_t completedHeaders_ = 0;
   std::uint64_t underrunFrames_ = 0;
+  // Samples go to the device as they are (no adjustment yet since open or reset); directFrames_ are
+  // the frames played so, before the interpolator took over.
+  bool direct_ = true;
+  std::uint64_t directFrames_ = 0;
+  // The last frames played directly, in the device's format: the interpolator's past when it takes
+  // over, so that the switch is seamless.
+  std::vector<std::byte> directTail_;
+  std::size_t directTailFrames_ = 0;
   RateInterpolator interpolator_;
   std::vector<double> frame_;
-  bool raisedCompletion_ = false;
+  // Headers finished in this render call (or reset), passed to the callback at its end; room for all
+  // the device may hold, made once, so that the driver's thread never allocates. delivering_ holds
+  // the batch being passed on, under deliveryMutex_.
+  std::vector<WaveHeader*> finished_;
+  std::size_t finishedCount_ = 0;
+  std::mutex deliveryMutex_;
+  std::vector<WaveHeader*> delivering_;
 
   std::atomic<std::int64_t> rateAdjustPpb_{0};
   std::atomic<bool> lost_{false};
-
-  // Completion ring: written under the device lock, read by the delivery thread.
-  std::vector<WaveHeader*> ring_;
-  std::atomic<std::uint64_t> ringTail_{0};
-  std::uint64_t ringHead_ = 0;  // delivery thread only
-
-  sem_t wake_;
-  bool pollForLoss_ = false;  // set before the delivery thread starts
-  std::atomic<bool> stopping_{false};
-  std::atomic<std::thread::id> deliveryThreadId_{};
-  std::mutex deliveredMutex_;
-  std::condition_variable deliveredChanged_;
-  std::atomic<std::uint64_t> deliveredHeaders_{0};
-  bool deliveryEnded_ = false;  // guarded by deliveredMutex_
-  std::unique_ptr<Thread> deliveryThread_;
+  std::atomic<bool> lossReported_{false};
+  bool closeSent_ = false;  // guarded by apiMutex_
 };
 
 }  // namespace sib

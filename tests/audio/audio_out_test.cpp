@@ -13,6 +13,7 @@
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/core/errors.h"
 #include "platform/ui/application.h"
+#include "platform/ui/message_window.h"
 #include "tests/audio/audio_chain.h"
 
 namespace sib {
@@ -286,6 +287,58 @@ TEST_F(AudioOutTest, LostDeviceIsReportedAndTheNextStartPlaysOnTheDefaultDevice)
   EXPECT_TRUE(DeviceRuns());
 }
 
+// While the output stays enabled, a lost device is replaced by the default device as soon as that
+// opens; the tries are quiet (one warning for the loss, no error), and disabling the output ends them.
+TEST_F(AudioOutTest, ALostDeviceIsReplacedByTheDefaultDeviceOnceItOpensAndDisablingEndsTheTries) {
+  std::vector<std::string> reports;
+  TOWEvent warned(true, false);
+  out->SetOnWarning(TSLWarningEvent([&](TObject*, const std::string& t, std::int32_t) {
+    reports.push_back(t);
+    warned.Signal();
+  }));
+  out->SetOnError(TSLErrorEvent([&](TObject*, const std::string& t, std::int32_t, bool& handled) {
+    reports.push_back("error: " + t);
+    handled = true;
+  }));
+  out->Device()->SetDeviceName("Second device");
+  out->SetPrefillInterval(2);
+  StartWave();
+  Submit(1024);
+  ASSERT_TRUE(sim.isOpen(1));
+  // The default device is taken by someone else for now.
+  WaveOutHandle other = 0;
+  ASSERT_EQ(waveOutOpen(&other, 0, WaveOutFormat{}, [](WaveOutHandle, WaveOutMessage, WaveHeader*) {}), kMMNoError);
+  sim.loseDevice(1);
+  ASSERT_TRUE(warned.WaitFor(kInfinite));
+  const auto runFor = [&](std::chrono::milliseconds limit, const std::function<bool()>& done) {
+    MessageWindow heartbeat(app, [](Message&) {});
+    heartbeat.SetTimer(1, kMinimumTimerInterval);
+    return app.RunUntil(done, limit);
+  };
+  // Several tries fail meanwhile; buffers that arrive are dropped, not queued.
+  runFor(std::chrono::milliseconds(3 * TALAudioOut::kRetryIntervalMs), [] { return false; });
+  Submit(1024);
+  EXPECT_EQ(out->QueuedFrames(), 0u);
+  EXPECT_FALSE(sim.isOpen(1));
+  ASSERT_EQ(waveOutClose(other), kMMNoError);
+  ASSERT_TRUE(runFor(std::chrono::milliseconds(3000), [&] { return sim.isOpen(0); }));
+  Submit(1024);
+  EXPECT_TRUE(DeviceRuns());
+  EXPECT_EQ(reports, std::vector<std::string>{"Audio device lost."});
+
+  // Lost again and disabled at once: the output keeps the lost device (a disabled output leaves its
+  // device open) and tries nothing, though the default device could now be opened.
+  warned.Reset();
+  sim.loseDevice(0);
+  ASSERT_TRUE(warned.WaitFor(kInfinite));
+  out->SetEnabled(false);
+  runFor(std::chrono::milliseconds(3 * TALAudioOut::kRetryIntervalMs), [] { return false; });
+  WaveOutStatus status;
+  ASSERT_TRUE(out->GetDeviceStatus(status));
+  EXPECT_TRUE(status.deviceLost);
+  EXPECT_EQ(reports, (std::vector<std::string>{"Audio device lost.", "Audio device lost."}));
+}
+
 struct LookupRow {
   std::string deviceName;
   std::vector<std::string> alternatives;
@@ -314,6 +367,18 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupRow{"Nowhere", {}, kWaveMapper}, LookupRow{"Nowhere", {"Elsewhere", "DEFAULT"}, kWaveMapper},
                       LookupRow{"Nowhere", {"Elsewhere", "Second device", "First device"}, 1},
                       LookupRow{"Nowhere", {"default", "Second device"}, kWaveMapper}));
+
+// A source on its own clock goes on while the device takes nothing (a sound server slow to start a
+// stream): what waits for the device stays within kMaxWaitingMs, plus the two blocks the device holds.
+TEST_F(AudioOutTest, ASourceOnItsOwnClockRunsNoFurtherAheadOfADeviceThatTakesNothingThan70Ms) {
+  out->SetPrefillInterval(2);
+  StartWave();
+  for (int block = 0; block < 200; ++block) Submit(1024);  // 4.6 s, and the device's clock stands still
+  const std::uint64_t limit = (TALAudioOut::kMaxWaitingMs * 44100 / 1000 + 1024) + 2 * 1024;
+  EXPECT_LE(out->QueuedFrames(), limit);
+  EXPECT_GE(out->QueuedFrames(), limit - 2 * 1024) << "it keeps what it may";
+  EXPECT_TRUE(DeviceRuns());
+}
 
 TEST_F(AudioOutTest, NewAlternativeIsNamedAfterTheLeastNamedDevice) {
   TALAudioOutDeviceItems* items = out->Device()->AlternativeDevices();

@@ -76,9 +76,10 @@ class NoiseChainOnDisk : public ::testing::Test {
         std::chrono::seconds(120));
   }
 
-  // 6 ms per device period of 23.2 ms: about four times faster than real time, slow enough for a
-  // sanitised chain to keep ahead, with little silence written while the device waits paused.
-  test::DiskAudioCapture disk_{"6"};
+  // 24 ms per device period of 92.9 ms (an output that pumps with a 300 ms prefill asks for periods
+  // of 4096 frames): about four times faster than real time, slow enough for a sanitised chain to keep
+  // ahead, with little silence written while the device waits paused.
+  test::DiskAudioCapture disk_{"24"};
 };
 
 TEST_F(NoiseChainOnDisk, WhiteAtLevel100ReachesTheDeviceAsTheRecordingTimesAFifthLoopingWithNoGap) {

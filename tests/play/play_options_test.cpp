@@ -16,6 +16,9 @@ TEST(PlayOptions, NoArgumentsPlayPinkAtFiftyOnTheDefaultDeviceUntilInterrupted) 
   EXPECT_EQ(parsed.Options.Level, 50);
   EXPECT_FALSE(parsed.Options.Seconds.has_value());
   EXPECT_EQ(parsed.Options.Device, "Default");
+  EXPECT_EQ(parsed.Options.File, "");
+  EXPECT_EQ(parsed.Options.Pace, PlayPace::Device);
+  EXPECT_FALSE(parsed.Options.Status);
   EXPECT_FALSE(parsed.Options.ListDevices);
   EXPECT_FALSE(parsed.Options.Help);
 }
@@ -29,6 +32,11 @@ TEST(PlayOptions, ValuesAreTakenAfterASpaceOrAnEqualsSign) {
   EXPECT_EQ(parsed.Options.Seconds, 2.5);
   EXPECT_EQ(parsed.Options.Device, "Second device");
   EXPECT_TRUE(ParsePlayArguments({"--list-devices"}).Options.ListDevices);
+  const PlayArguments window = ParsePlayArguments({"--file=short.wav", "--paced-by", "player", "--status"});
+  ASSERT_EQ(window.Error, "");
+  EXPECT_EQ(window.Options.File, "short.wav");
+  EXPECT_EQ(window.Options.Pace, PlayPace::Player);
+  EXPECT_TRUE(window.Options.Status);
   EXPECT_TRUE(ParsePlayArguments({"--help"}).Options.Help);
 }
 
@@ -56,6 +64,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRow{{"--seconds", "1e10"}, "--seconds must be a number above 0 and at most a year (31536000), not \"1e10\""},
                       BadRow{{"--device", ""}, "--device needs a device name"},
                       BadRow{{"--level"}, "--level needs a value"},
+                      BadRow{{"--file", ""}, "--file needs a file name"},
+                      BadRow{{"--paced-by", "clock"}, "--paced-by must be device or player, not \"clock\""},
+                      BadRow{{"--status=1"}, "--status takes no value"},
                       BadRow{{"--help=yes"}, "--help takes no value"},
                       BadRow{{"--volume", "3"}, "unknown argument \"--volume\""},
                       BadRow{{"pink"}, "unknown argument \"pink\""}));

@@ -54,9 +54,12 @@ TEST_F(SdlDummyWaveOut, CompletesBuffersInWriteOrderOnAnotherThreadBetweenOpenAn
     EXPECT_EQ(messages[i + 1].header, headers[i]) << "buffer " << i;
     EXPECT_TRUE(headers[i]->isDone());
   }
+  // The finished buffers come on the device's own thread; open and close on the caller's.
   for (const auto& m : messages) {
     EXPECT_EQ(m.handle, out);
-    EXPECT_NE(m.thread, std::this_thread::get_id());
+    if (m.message == kWomDone) {
+      EXPECT_NE(m.thread, std::this_thread::get_id());
+    }
   }
 }
 
