@@ -109,12 +109,12 @@ void Stop(std::unique_ptr<test::ChildProcess>& Child) {
 
 // Waits until the window named "Sibilon" shows `Colour` at (Left, Top).
 // The window of the previous run may still be on the server for a moment: it is looked for again.
-bool WaitForPainted(std::uint32_t Colour, int Left, int Top) {
+unsigned long WaitForPainted(std::uint32_t Colour, int Left, int Top) {
   for (int tries = 0; tries < 30; ++tries) {
     const unsigned long id = test::WaitForWindowNamed("Sibilon", 60000);
-    if (id != 0 && test::WaitForPixel(id, Left, Top, Colour, 2000)) return true;
+    if (id != 0 && test::WaitForPixel(id, Left, Top, Colour, 2000)) return id;
   }
-  return false;
+  return 0;
 }
 
 void Xdotool(std::vector<std::string> Args) {
@@ -132,7 +132,8 @@ void Click(const std::string& Window, int Left, int Top, int Width, int Height) 
 
 // The bare window is silver all over; the program's window is painted in one piece, and the panel's
 // yellow border at its left edge, halfway down, shows that it has been.
-bool WaitForPainted(bool Bare) {
+// The window's X id, 0 when it was not painted.
+unsigned long WaitForPainted(bool Bare) {
   return Bare ? WaitForPainted(0xC0C0C0, kWidth / 2, kHeight / 2) : WaitForPainted(0xFFFF00, 0, kHeight / 2);
 }
 
@@ -141,7 +142,7 @@ void FirstFrame(benchmark::State& State, bool Bare) {
   for (auto _ : State) {
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<test::ChildProcess> child = StartWindow(Bare);
-    const bool painted = WaitForPainted(Bare);
+    const bool painted = WaitForPainted(Bare) != 0;
     State.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     if (!painted) State.SkipWithError("the window was not painted");
     Stop(child);
@@ -168,8 +169,9 @@ void BM_Idle10s_ProgramAfterStartAndStop(benchmark::State& State) {
   EnsureServer();
   for (auto _ : State) {
     std::unique_ptr<test::ChildProcess> child = StartWindow(false);
-    if (!WaitForPainted(false)) State.SkipWithError("no window");
-    const std::string window = std::to_string(test::WaitForWindowNamed("Sibilon", 1000));
+    const unsigned long id = WaitForPainted(false);
+    if (!id) State.SkipWithError("no window");
+    const std::string window = std::to_string(id);
     ClickStartButton(window);
     std::this_thread::sleep_for(1s);
     ClickStartButton(window);
@@ -197,8 +199,9 @@ void BM_Playing10s_Program(benchmark::State& State) {
   EnsureServer();
   for (auto _ : State) {
     std::unique_ptr<test::ChildProcess> child = StartWindow(false);
-    if (!WaitForPainted(false)) State.SkipWithError("no window");
-    ClickStartButton(std::to_string(test::WaitForWindowNamed("Sibilon", 1000)));
+    const unsigned long id = WaitForPainted(false);
+    if (!id) State.SkipWithError("no window");
+    ClickStartButton(std::to_string(id));
     Xdotool({"mousemove", "0", "0"});
     std::this_thread::sleep_for(1s);
     MeasureFor(State, child->Pid());
