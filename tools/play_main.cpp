@@ -1,16 +1,20 @@
 // sibilon-play: the noise pipeline without the window. Plays one of the recordings at a level until
-// the time is up or the user presses Ctrl-C, then stops and closes the device.
+// the time is up (after a fade, with the sleep timer), the user presses Ctrl-C or the desktop's
+// media-player control asks it to quit, then stops and closes the device. Media keys, the desktop's
+// sound menu and scripts start and stop it, set its level and choose its noise (play_mpris.h).
 //
 // Exit codes: 0 after a clean stop, 1 when the device fails, 2 for bad arguments or a missing file.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "platform/audio/wave_out.h"
@@ -18,6 +22,7 @@
 #include "platform/ui/application.h"
 #include "signal/pool_timer.h"
 #include "tools/noise_chain.h"
+#include "tools/play_mpris.h"
 #include "tools/play_options.h"
 
 namespace sib {
@@ -98,16 +103,33 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   chain.SetLevel(AOptions.Level);
   chain.SetFile(AFile.string());
   chain.Start();
+  PlayMpris::Options controlOptions;
+  controlOptions.Noise = AOptions.Noise;
+  controlOptions.Level = AOptions.Level;
+  controlOptions.FindRecording = [](const std::string& AFileName) { return FolderHolding(AFileName); };
+  controlOptions.OnNotice = [](const std::string& ALine) { std::cerr << "sibilon-play: " + ALine + "\n"; };
+  PlayMpris control(app, chain, controlOptions);
   int exitCode = 0;
-  const auto limit = AOptions.Seconds ? std::chrono::duration_cast<MessageWait::Clock::duration>(
-                                            std::chrono::duration<double>(*AOptions.Seconds))
-                                      : std::chrono::duration_cast<MessageWait::Clock::duration>(
-                                            std::chrono::hours(24 * 365));
-  const auto deadline = app.Now() + limit;
-  while (!signals.Received() && exitCode == 0) {
+  using Duration = MessageWait::Clock::duration;
+  const double seconds = AOptions.Seconds      ? *AOptions.Seconds
+                         : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
+                                                 : 365.0 * 24 * 3600;
+  const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+  // The sleep timer fades out over the last 30 seconds, or over all of a shorter time.
+  std::optional<MessageWait::TimePoint> fadeAt;
+  const double fadeSeconds = std::min(kSleepFadeSeconds, seconds);
+  if (AOptions.SleepMinutes)
+    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fadeSeconds));
+  const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
+  while (!ending() && exitCode == 0) {
+    if (fadeAt && app.Now() >= *fadeAt) {
+      chain.Fader()->FadeOut(fadeSeconds);
+      fadeAt.reset();
+    }
     const auto left = deadline - app.Now();
-    if (left <= MessageWait::Clock::duration::zero()) break;
-    app.RunUntil([&] { return signals.Received() || reported; }, left);
+    if (left <= Duration::zero()) break;
+    const auto next = fadeAt ? std::min(left, *fadeAt - app.Now()) : left;
+    app.RunUntil([&] { return ending() || reported; }, std::max(next, Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
     if (PrintReports(chain)) exitCode = kExitDeviceFailed;

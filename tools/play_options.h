@@ -11,6 +11,7 @@ struct PlayOptions {
   std::string Noise = "pink";  // brown, pink or white
   double Level = 50;           // 0..100, as the window's track bar
   std::optional<double> Seconds;  // none: until interrupted
+  std::optional<double> SleepMinutes;  // the sleep timer: fade out over the last 30 s, then stop
   std::string Device = "Default";
   bool ListDevices = false;
   bool Help = false;
@@ -26,5 +27,12 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments);
 std::string PlayUsage();
 // "Brown.wav", "Pink.wav" or "White.wav" for a noise name the parser accepted.
 std::string NoiseFileName(const std::string& ANoise);
+// The noise names in the window's order (brown, pink, white), and each one's title as the window's
+// spinner shows it ("Pink Noise").
+std::vector<std::string> NoiseNames();
+std::string NoiseTitle(const std::string& ANoise);
+
+// How long the sleep timer fades out at most: the last 30 seconds, or all of a shorter time.
+inline constexpr double kSleepFadeSeconds = 30;
 
 }  // namespace sib
