@@ -28,6 +28,8 @@ TEST(PlayOptions, ValuesAreTakenAfterASpaceOrAnEqualsSign) {
   EXPECT_EQ(parsed.Options.Level, 100);
   EXPECT_EQ(parsed.Options.Seconds, 2.5);
   EXPECT_EQ(parsed.Options.Device, "Second device");
+  EXPECT_EQ(ParsePlayArguments({"--sleep", "0.5"}).Options.SleepMinutes, 0.5);
+  EXPECT_EQ(ParsePlayArguments({"--sleep=90"}).Options.SleepMinutes, 90);
   EXPECT_TRUE(ParsePlayArguments({"--list-devices"}).Options.ListDevices);
   EXPECT_TRUE(ParsePlayArguments({"--help"}).Options.Help);
 }
@@ -54,16 +56,24 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRow{{"--seconds", "0"}, "--seconds must be a number above 0 and at most a year (31536000), not \"0\""},
                       BadRow{{"--seconds="}, "--seconds must be a number above 0 and at most a year (31536000), not \"\""},
                       BadRow{{"--seconds", "1e10"}, "--seconds must be a number above 0 and at most a year (31536000), not \"1e10\""},
+                      BadRow{{"--sleep", "0"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"0\""},
+                      BadRow{{"--sleep", "525601"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"525601\""},
+                      BadRow{{"--sleep", "soon"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"soon\""},
+                      BadRow{{"--sleep", "20", "--seconds", "60"}, "--seconds and --sleep can't be used together"},
                       BadRow{{"--device", ""}, "--device needs a device name"},
                       BadRow{{"--level"}, "--level needs a value"},
                       BadRow{{"--help=yes"}, "--help takes no value"},
                       BadRow{{"--volume", "3"}, "unknown argument \"--volume\""},
                       BadRow{{"pink"}, "unknown argument \"pink\""}));
 
-TEST(PlayOptions, EachNoiseHasItsRecording) {
+TEST(PlayOptions, EachNoiseHasItsRecordingAndItsTitleInTheWindowsOrder) {
+  EXPECT_EQ(NoiseNames(), (std::vector<std::string>{"brown", "pink", "white"}));
   EXPECT_EQ(NoiseFileName("brown"), "Brown.wav");
   EXPECT_EQ(NoiseFileName("pink"), "Pink.wav");
   EXPECT_EQ(NoiseFileName("white"), "White.wav");
+  EXPECT_EQ(NoiseTitle("brown"), "Brown Noise");
+  EXPECT_EQ(NoiseTitle("pink"), "Pink Noise");
+  EXPECT_EQ(NoiseTitle("white"), "White Noise");
 }
 
 TEST(LevelGain, RunsFromZeroToAFifthAndFiftyIsTheWindowsStartingGain) {
