@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "audio/amplifier.h"
@@ -20,8 +21,9 @@ class TFadingAmplifier : public TALAmplifier {
   explicit TFadingAmplifier(TComponent* AOwner);
 
   // Any thread. Starts the fade at the next block, over `ASeconds` of sound (at least one block).
-  // A fade under way goes on.
-  void FadeOut(double ASeconds);
+  // `AOnSilent` is called once, on the thread that processes the blocks, when the first silent block
+  // has gone out. A fade under way goes on as it was.
+  void FadeOut(double ASeconds, std::function<void()> AOnSilent = nullptr);
   // Any thread. Whether a block has gone out silent at the end of the fade.
   bool FadedOut() const;
 
@@ -37,6 +39,7 @@ class TFadingAmplifier : public TALAmplifier {
   std::uint64_t FFadeFrames = 0;       // its length in frames, once its first block has come
   std::uint64_t FFadedFrames = 0;      // how far it has come
   bool FFadedOut = false;
+  std::function<void()> FOnSilent;
 };
 
 }  // namespace sib

@@ -32,6 +32,10 @@ namespace fs = std::filesystem;
 
 constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadUse = 2;
+// How long the sleep timer waits past its time for a fade that runs late, and for the device to have
+// played out what it held.
+constexpr auto kSleepGrace = std::chrono::seconds(1);
+constexpr auto kPlayOutMargin = std::chrono::milliseconds(50);
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -93,6 +97,7 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   StopSignals signals(app);
   TSLPoolTrimming trimming;
   std::atomic<bool> reported{false};
+  std::atomic<bool> silent{false};  // the sleep timer's fade has gone silent
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
   chainOptions.OnReport = [&] {
@@ -115,21 +120,29 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
                          : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
                                                  : 365.0 * 24 * 3600;
   const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
-  // The sleep timer fades out over the last 30 seconds, or over all of a shorter time.
+  // The sleep timer's fade, block by block in the amplifier.
   std::optional<MessageWait::TimePoint> fadeAt;
-  const double fadeSeconds = std::min(kSleepFadeSeconds, seconds);
+  const SleepFade fade = SleepFadeOf(AOptions.SleepMinutes.value_or(0));
   if (AOptions.SleepMinutes)
-    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fadeSeconds));
+    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fade.Length));
+  // The end: the time, unless a fade that runs late (a busy machine) still sounds; then its silence,
+  // a second past the time at most, so that the noise never ends with a step.
+  const auto over = [&] {
+    const auto now = app.Now();
+    const bool lateFade = AOptions.SleepMinutes && !silent && control.Playing();
+    return now >= deadline + (lateFade ? kSleepGrace : Duration::zero());
+  };
   const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
-  while (!ending() && exitCode == 0) {
+  while (!ending() && !over() && exitCode == 0) {
     if (fadeAt && app.Now() >= *fadeAt) {
-      chain.Fader()->FadeOut(fadeSeconds);
+      chain.Fader()->FadeOut(fade.Length, [&] {
+        silent = true;
+        app.Post([] {});
+      });
       fadeAt.reset();
     }
-    const auto left = deadline - app.Now();
-    if (left <= Duration::zero()) break;
-    const auto next = fadeAt ? std::min(left, *fadeAt - app.Now()) : left;
-    app.RunUntil([&] { return ending() || reported; }, std::max(next, Duration::zero()));
+    const auto next = fadeAt ? *fadeAt : app.Now() < deadline ? deadline : deadline + kSleepGrace;
+    app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
     if (PrintReports(chain)) exitCode = kExitDeviceFailed;
@@ -140,7 +153,14 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
       chain.Start();
     }
   }
+  const std::uint32_t rate = chain.Player()->WaveFormat().Format.nSamplesPerSec;
   chain.Stop();
+  // The sleep timer ends in the silence it faded to: the device plays out what it holds of the fade
+  // before it is closed.
+  if (AOptions.SleepMinutes && !ending() && exitCode == 0 && rate > 0) {
+    const double held = static_cast<double>(chain.Output()->QueuedFrames()) / rate;
+    app.RunUntil(ending, std::chrono::duration_cast<Duration>(std::chrono::duration<double>(held)) + kPlayOutMargin);
+  }
   return exitCode;
 }
 

@@ -43,6 +43,7 @@ class PlayMpris {
   PlayMpris& operator=(const PlayMpris&) = delete;
 
   bool QuitAsked() const { return FQuitAsked; }
+  bool Playing() const { return FPlaying; }
   MprisService& Service() const { return *FService; }
 
  private:

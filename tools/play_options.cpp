@@ -1,5 +1,6 @@
 #include "tools/play_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -12,6 +13,7 @@ struct Noise {
   const char* Title;
 };
 constexpr double kMaxSeconds = 365.0 * 24 * 3600;
+constexpr double kSleepFadeSeconds = 30;
 
 constexpr Noise kNoises[] = {
     {"brown", "Brown.wav", "Brown Noise"}, {"pink", "Pink.wav", "Pink Noise"}, {"white", "White.wav", "White Noise"}};
@@ -131,6 +133,12 @@ std::string NoiseTitle(const std::string& ANoise) {
   for (const Noise& noise : kNoises)
     if (ANoise == noise.Name) return noise.Title;
   return {};
+}
+
+SleepFade SleepFadeOf(double AMinutes) {
+  const double seconds = AMinutes * 60;
+  const double length = std::min(kSleepFadeSeconds, seconds);
+  return {seconds - length, length};
 }
 
 }  // namespace sib

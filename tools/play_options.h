@@ -32,7 +32,12 @@ std::string NoiseFileName(const std::string& ANoise);
 std::vector<std::string> NoiseNames();
 std::string NoiseTitle(const std::string& ANoise);
 
-// How long the sleep timer fades out at most: the last 30 seconds, or all of a shorter time.
-inline constexpr double kSleepFadeSeconds = 30;
+// The sleep timer's fade: it begins `Start` seconds after the start and lasts `Length` seconds, to
+// the end of the time. The last 30 seconds, or all of a shorter time.
+struct SleepFade {
+  double Start = 0;
+  double Length = 0;
+};
+SleepFade SleepFadeOf(double AMinutes);
 
 }  // namespace sib

@@ -50,7 +50,8 @@ TEST(FadingAmplifier, AFadeFallsByEachBlocksShareAndEndsSilentForGood) {
   Chain chain;
   chain.amp->SetCoefficient(0.5);
   EXPECT_EQ(chain.Block(100), 5000);
-  chain.amp->FadeOut(1.0);  // 1000 frames
+  int silent = 0;
+  chain.amp->FadeOut(1.0, [&] { ++silent; });  // 1000 frames
   struct Row {
     std::size_t Frames;
     std::int16_t Level;  // 5000 × the share of the fade ahead at the block's first frame
@@ -62,6 +63,7 @@ TEST(FadingAmplifier, AFadeFallsByEachBlocksShareAndEndsSilentForGood) {
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     EXPECT_EQ(chain.Block(rows[i].Frames), rows[i].Level) << "block " << i;
     EXPECT_EQ(chain.amp->FadedOut(), rows[i].Level == 0) << "block " << i;
+    EXPECT_EQ(silent, rows[i].Level == 0 ? 1 : 0) << "block " << i;
   }
   // Asking again does not start it over.
   chain.amp->FadeOut(1.0);

@@ -76,6 +76,20 @@ TEST(PlayOptions, EachNoiseHasItsRecordingAndItsTitleInTheWindowsOrder) {
   EXPECT_EQ(NoiseTitle("white"), "White Noise");
 }
 
+TEST(PlayOptions, TheSleepTimerFadesOverTheLastThirtySecondsOrAllOfAShorterTime) {
+  struct Row {
+    double Minutes;
+    double Start;
+    double Length;
+  };
+  const Row rows[] = {{20, 1170, 30}, {0.5, 0, 30}, {0.25, 0, 15}, {0.1, 0, 6}, {1, 30, 30}};
+  for (const Row& row : rows) {
+    const SleepFade fade = SleepFadeOf(row.Minutes);
+    EXPECT_DOUBLE_EQ(fade.Start, row.Start) << row.Minutes << " minutes";
+    EXPECT_DOUBLE_EQ(fade.Length, row.Length) << row.Minutes << " minutes";
+  }
+}
+
 TEST(LevelGain, RunsFromZeroToAFifthAndFiftyIsTheWindowsStartingGain) {
   EXPECT_EQ(LevelGain(0), 0.0);
   EXPECT_EQ(LevelGain(50), 0.1);

@@ -339,6 +339,20 @@ std::vector<std::string> BusClient::NamesStartingWith(const std::string& Prefix)
   return found;
 }
 
+std::string BusClient::WaitForNameStartingWith(const std::string& Prefix, std::chrono::milliseconds Limit) {
+  // Watched before looking, so that a name taken in between is not missed.
+  const int r = sd_bus_match_signal(FBus, nullptr, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                    "org.freedesktop.DBus", "NameOwnerChanged", nullptr, nullptr);
+  if (r < 0) throw std::runtime_error("cannot watch the bus's names");
+  const auto until = std::chrono::steady_clock::now() + Limit;
+  for (;;) {
+    if (const std::vector<std::string> names = NamesStartingWith(Prefix); !names.empty()) return names.front();
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= until) return {};
+    Process(std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
+  }
+}
+
 bool BusClient::Process(std::chrono::milliseconds Limit) {
   // One message received already, or else one wait for more.
   const int r = sd_bus_process(FBus, nullptr);

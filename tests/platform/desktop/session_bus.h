@@ -92,6 +92,9 @@ class BusClient {
 
   // The owners of names that begin with `Prefix`.
   std::vector<std::string> NamesStartingWith(const std::string& Prefix);
+  // Waits until a name that begins with `Prefix` is owned (a program has come up on the bus); the
+  // first such name, or "" after `Limit`.
+  std::string WaitForNameStartingWith(const std::string& Prefix, std::chrono::milliseconds Limit);
 
  private:
   // Handles one message that has come, or waits up to `Limit` for one; whether there was one.
