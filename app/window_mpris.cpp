@@ -6,10 +6,6 @@ namespace sib {
 
 namespace {
 
-constexpr const char* kBusName = "sibilon";
-constexpr const char* kIdentity = "Sibilon";
-// The base name of the desktop entry that the package installs (packaging/sibilon.desktop).
-constexpr const char* kDesktopEntry = "sibilon";
 // The readout shows the level on the track bar's scale, 0 to 100; the bus speaks of 0.0 to 1.0.
 constexpr double kLevelsPerVolume = 100;
 
@@ -40,10 +36,7 @@ TWindowMpris::TWindowMpris(TForm1& AWindow, Application& ALoop, std::optional<st
     : FWindow(&AWindow), FPosts(ALoop, [](Message&) {}), FWatch(MakeComponent<TWindowMprisWatch>()) {
   FWatch->Control = this;
   FWatch->FreeNotification(FWindow);
-  MprisService::Options options;
-  options.Name = kBusName;
-  options.Identity = kIdentity;
-  options.DesktopEntry = kDesktopEntry;
+  MprisService::Options options = MprisService::Options::ThisProgram();
   options.CanRaise = true;
   options.Address = std::move(AAddress);
   options.OnNotice = std::move(AOnNotice);

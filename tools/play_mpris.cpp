@@ -9,9 +9,7 @@ namespace sib {
 
 namespace {
 
-constexpr const char* kBusName = "sibilon";
-constexpr const char* kIdentity = "Sibilon";
-constexpr const char* kDesktopEntry = "sibilon";
+// The level runs from 0 to 100, as on the window's level bar; the bus speaks of 0.0 to 1.0.
 constexpr double kLevelsPerVolume = 100;
 
 }  // namespace
@@ -24,17 +22,15 @@ PlayMpris::PlayMpris(Application& ALoop, NoiseChain& AChain, Options AOptions)
       FPosts(ALoop, [](Message&) {}) {
   const std::vector<std::string> names = NoiseNames();
   FNoise = static_cast<std::size_t>(std::find(names.begin(), names.end(), AOptions.Noise) - names.begin());
-  MprisService::Options options;
-  options.Name = kBusName;
-  options.Identity = kIdentity;
-  options.DesktopEntry = kDesktopEntry;
+  MprisService::Options options = MprisService::Options::ThisProgram();
   options.Address = std::move(AOptions.Address);
   options.OnNotice = std::move(AOptions.OnNotice);
   FService = std::make_unique<MprisService>(
       std::move(options), State(), [this](MprisCommand command, double value, MprisDone done) {
         // The bus's thread: the command waits its turn on the main thread, with its answer.
-        FPosts.Post([this, command, value, done = std::move(done)] {
-          if (const std::optional<std::string> refused = Act(command, value)) done->Refuse(*refused);
+        FPosts.Post([this, command, value, done = std::move(done)]() mutable {
+          const MprisDone answer = std::move(done);  // answered as this ends
+          if (const std::optional<std::string> refused = Act(command, value)) answer->Refuse(*refused);
           FService->Publish(State());
         });
       });

@@ -73,6 +73,7 @@ struct Core : std::enable_shared_from_this<Core> {
   sd_bus* bus = nullptr;
   MprisState announced;
   bool askedForInstance = false;
+  bool turnedOff = false;
 
   void Wake() const {
     const std::uint64_t one = 1;
@@ -295,18 +296,18 @@ void Core::Serve(const std::string& name) {
 }
 
 void Core::TurnOff(const std::string& reason) {
-  {
-    std::lock_guard lock(mutex);
-    if (status == MprisService::Status::Off) return;
-    status = MprisService::Status::Off;
-    busName.clear();
-    changed.notify_all();
-  }
+  if (turnedOff) return;
+  turnedOff = true;
+  // The notice first: whoever waits for Off finds it told.
   const std::string line = reason + "; media keys and desktop control are off";
   if (options.OnNotice)
     options.OnNotice(line);
   else
     std::cerr << (options.Name + ": " + line + "\n") << std::flush;
+  std::lock_guard lock(mutex);
+  status = MprisService::Status::Off;
+  busName.clear();
+  changed.notify_all();
 }
 
 void Core::Run() {
@@ -403,6 +404,14 @@ void Core::Close() {
 }  // namespace mpris_detail
 
 using mpris_detail::Core;
+
+MprisService::Options MprisService::Options::ThisProgram() {
+  Options options;
+  options.Name = SIB_MPRIS_NAME;
+  options.Identity = SIB_MPRIS_IDENTITY;
+  options.DesktopEntry = SIB_DESKTOP_ENTRY;
+  return options;
+}
 
 MprisReply::MprisReply(std::shared_ptr<Core> ACore, std::uint64_t ASerial)
     : FCore(std::move(ACore)), FSerial(ASerial) {}

@@ -83,11 +83,16 @@ class MprisService {
     // The bus's address; none: DBUS_SESSION_BUS_ADDRESS, read when the service is made.
     std::optional<std::string> Address;
     // Told once, on the service's thread, why there is no control from the desktop: a whole line
-    // without the program's name. None: the line goes to standard error after "Name: ".
+    // without the program's name, told before the status turns Off. None: the line goes to standard
+    // error after "Name: ".
     std::function<void(const std::string&)> OnNotice;
     // How long a caller waits at most for its command to take effect; then it is answered anyway
     // (the command still takes effect when its turn comes).
     std::chrono::milliseconds CommandLimit{2000};
+
+    // This program's own: its name on the bus and its desktop entry's base name as the build has
+    // them, and its name as people read it.
+    static Options ThisProgram();
   };
 
   // Called on the service's thread for each command. `Value` is the volume for SetVolume, already
