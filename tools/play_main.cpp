@@ -120,8 +120,10 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
                          : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
                                                  : 365.0 * 24 * 3600;
   const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
-  // The sleep timer's fade, block by block in the amplifier.
-  std::optional<MessageWait::TimePoint> fadeAt;
+  // The sleep timer's fade, block by block in the amplifier; it begins at fadeAt (never without the
+  // timer, and never again once begun).
+  constexpr auto kNever = MessageWait::TimePoint::max();
+  auto fadeAt = kNever;
   const SleepFade fade = SleepFadeOf(AOptions.SleepMinutes.value_or(0));
   if (AOptions.SleepMinutes)
     fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fade.Length));
@@ -134,14 +136,14 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   };
   const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
   while (!ending() && !over() && exitCode == 0) {
-    if (fadeAt && app.Now() >= *fadeAt) {
+    if (app.Now() >= fadeAt) {
       chain.Fader()->FadeOut(fade.Length, [&] {
         silent = true;
         app.Post([] {});
       });
-      fadeAt.reset();
+      fadeAt = kNever;
     }
-    const auto next = fadeAt ? *fadeAt : app.Now() < deadline ? deadline : deadline + kSleepGrace;
+    const auto next = std::min(fadeAt, app.Now() < deadline ? deadline : deadline + kSleepGrace);
     app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
