@@ -6,6 +6,7 @@
 
 #include "app/forms_start_up.h"
 #include "app/main_form.h"
+#include "app/window_mpris.h"
 #include "app/window_values.h"
 #include "controls/fill_clipboard.h"
 #include "platform/ui/sdl_host.h"
@@ -25,7 +26,13 @@ int main() {
     TSystemFillClipboard clipboard;  // the fills' copy and paste go to the desktop's clipboard
     SetFillClipboard(&clipboard);
     TApplication application(host);
-    TFormsStartUp startUp(application, [&] { application.CreateForm<TForm1>(Form1Description()); });
+    // Media keys, the desktop's sound menu and scripts reach the window through the session bus. The
+    // control goes before the application and its window; a window that goes first ends it.
+    std::unique_ptr<TWindowMpris> desktopControl;
+    TFormsStartUp startUp(application, [&] {
+      TForm1& window = *application.CreateForm<TForm1>(Form1Description());
+      desktopControl = std::make_unique<TWindowMpris>(window, application.Loop());
+    });
     return RunApplication(startUp);
   } catch (...) {
     std::cerr << "sibilon: " << FrameworkError(std::current_exception()).Message() << '\n';

@@ -11,10 +11,14 @@
 //   TSpinnerRangeType, the kind of the spinner's values in its selection event;
 //   Application(), whose Terminate() ends the message loop, and OpenAddress(address).
 //
+// OnNoiseChanged, when set, is told after each handler that changed what the window shows of the
+// noise (started or stopped, the level, the noise chosen), so that others can follow the window.
+//
 // Every handler runs on the main thread. None checks anything: a component that refuses a value
 // raises, and the message loop shows the error.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/window_values.h"
@@ -46,6 +50,8 @@ class TNoiseWindow : public TParts {
                                    double /*SelectedValue*/, TSpinnerRangeType /*RangeType*/) {
     const std::optional<std::string> fileName = NoiseFileName(SelectedCustomIndex);
     if (!fileName) return;
+    // The spinner shows the choice already, also when the player then fails to open its file.
+    NoiseChanged();
     wp1->SetFileName(*fileName);
     wp1->SetEnabled(true);
   }
@@ -56,6 +62,7 @@ class TNoiseWindow : public TParts {
   void tbVolPositionChanging(TObject* /*Sender*/, double Position) {
     ledVol->Caption()->SetValue(Position);
     amp1->SetCoefficient(static_cast<double>(static_cast<long double>(Position) * kGainPerUnit));
+    NoiseChanged();
   }
 
   // On start the player leaves pause before the output is enabled; on stop the output is disabled
@@ -73,6 +80,7 @@ class TNoiseWindow : public TParts {
       btnBegin->SetColor(kBeginColorStopped);
       wp1->Pause();
     }
+    NoiseChanged();
   }
 
   // Hovering lights the button only while stopped.
@@ -89,6 +97,8 @@ class TNoiseWindow : public TParts {
 
   bool Playing() const { return FPlaying; }
 
+  std::function<void()> OnNoiseChanged;
+
   using TParts::amp1;
   using TParts::btnBegin;
   using TParts::ledVol;
@@ -96,6 +106,10 @@ class TNoiseWindow : public TParts {
   using TParts::wp1;
 
  private:
+  void NoiseChanged() {
+    if (OnNoiseChanged) OnNoiseChanged();
+  }
+
   bool FPlaying = false;  // true while the noise is started by the start button
 };
 

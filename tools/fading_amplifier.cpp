@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace sib {
 
 TFadingAmplifier::TFadingAmplifier(TComponent* AOwner) : TALAmplifier(AOwner) {}
 
-void TFadingAmplifier::FadeOut(double ASeconds) {
+void TFadingAmplifier::FadeOut(double ASeconds, std::function<void()> AOnSilent) {
   LockSection write = FLock->WriteLock();
   if (!write || FFadeSeconds) return;
   FFadeSeconds = ASeconds;
+  FOnSilent = std::move(AOnSilent);
 }
 
 bool TFadingAmplifier::FadedOut() const {
@@ -21,9 +23,11 @@ bool TFadingAmplifier::FadedOut() const {
 std::optional<double> TFadingAmplifier::NextFactorLocked(std::uint32_t AFrames, std::uint32_t ARate) {
   if (!FFadeSeconds) return std::nullopt;
   if (FFadeFrames == 0)
-    FFadeFrames = std::max<std::uint64_t>(std::llround(*FFadeSeconds * ARate), std::max<std::uint32_t>(AFrames, 1));
-  const double factor =
-      FFadedFrames >= FFadeFrames ? 0.0 : static_cast<double>(FFadeFrames - FFadedFrames) / static_cast<double>(FFadeFrames);
+    FFadeFrames = std::max<std::uint64_t>(static_cast<std::uint64_t>(std::llround(*FFadeSeconds * ARate)),
+                                          std::max<std::uint32_t>(AFrames, 1));
+  const double factor = FFadedFrames >= FFadeFrames ? 0.0
+                                                    : static_cast<double>(FFadeFrames - FFadedFrames) /
+                                                          static_cast<double>(FFadeFrames);
   FFadedFrames += AFrames;
   if (factor == 0.0) FFadedOut = true;
   return factor;
@@ -31,9 +35,11 @@ std::optional<double> TFadingAmplifier::NextFactorLocked(std::uint32_t AFrames, 
 
 void TFadingAmplifier::ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>& AOut, bool& ASend) {
   std::optional<double> factor;
+  std::function<void()> onSilent;
   {
     LockSection write = FLock->WriteLock();
     if (write) factor = NextFactorLocked(AIn->GetSize(), AIn->GetSampleRate());
+    if (FFadedOut) onSilent = std::exchange(FOnSilent, nullptr);
   }
   if (!factor) {
     TALAmplifier::ProcessAudio(AIn, AOut, ASend);
@@ -42,8 +48,12 @@ void TFadingAmplifier::ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>&
   // The level and the fade in one product, rounded once per sample.
   const double gain = Coefficient() * *factor;
   AOut->Assign(AIn);
-  LockSection write = FLock->WriteLock();
-  if (write) AOut->MultiplyReal(gain);
+  {
+    LockSection write = FLock->WriteLock();
+    if (write) AOut->MultiplyReal(gain);
+  }
+  // Told without the lock: the listener may ask anything of the amplifier.
+  if (onSilent) onSilent();
 }
 
 }  // namespace sib

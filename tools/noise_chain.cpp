@@ -13,7 +13,7 @@ NoiseChain::NoiseChain() : NoiseChain(Options{}) {}
 NoiseChain::NoiseChain(const Options& AOptions)
     : FOnReport(AOptions.OnReport),
       FPlayer(MakeComponent<TALWavePlayer>()),
-      FAmplifier(MakeComponent<TALAmplifier>()),
+      FAmplifier(MakeComponent<TFadingAmplifier>()),
       FOutput(MakeComponent<TALAudioOut>()) {
   FPlayer->SetLoop(true);
   FPlayer->SetBufferSize(AOptions.BlockFrames);

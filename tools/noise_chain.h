@@ -13,6 +13,7 @@
 #include "audio/amplifier.h"
 #include "audio/audio_out.h"
 #include "audio/wave_player.h"
+#include "tools/fading_amplifier.h"
 
 namespace sib {
 
@@ -52,6 +53,8 @@ class NoiseChain {
 
   TALWavePlayer* Player() const { return FPlayer.get(); }
   TALAmplifier* Amplifier() const { return FAmplifier.get(); }
+  // The amplifier's fade: the sleep timer's way to silence.
+  TFadingAmplifier* Fader() const { return FAmplifier.get(); }
   TALAudioOut* Output() const { return FOutput.get(); }
 
  private:
@@ -63,7 +66,7 @@ class NoiseChain {
   std::vector<std::string> FWarnings;
   // Destroyed from the end: the output first, then the amplifier, then the player.
   TComponentPtr<TALWavePlayer> FPlayer;
-  TComponentPtr<TALAmplifier> FAmplifier;
+  TComponentPtr<TFadingAmplifier> FAmplifier;
   TComponentPtr<TALAudioOut> FOutput;
 };
 

@@ -1,18 +1,23 @@
 // sibilon-play: the noise pipeline without the window. Plays one of the recordings at a level until
-// the time is up or the user presses Ctrl-C, then stops and closes the device. By default the sound
-// device sets the pace (the output drives the pipeline); --paced-by player runs the window's chain.
-// A device that goes away is warned about once; the output plays on by itself when one is back.
+// the time is up (after a fade, with the sleep timer), the user presses Ctrl-C or the desktop's
+// media-player control asks it to quit, then stops and closes the device. By default the sound device
+// sets the pace (the output drives the pipeline); --paced-by player runs the window's chain. A device
+// that goes away is warned about once; the output plays on by itself when one is back. Media keys, the
+// desktop's sound menu and scripts start and stop it, set its level and choose its noise
+// (play_mpris.h).
 //
 // Exit codes: 0 after a clean stop, 1 when the device fails, 2 for bad arguments or a missing file.
 #include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 #include <thread>
 
 #include "platform/audio/wave_out.h"
@@ -20,6 +25,7 @@
 #include "platform/ui/application.h"
 #include "signal/pool_timer.h"
 #include "tools/noise_chain.h"
+#include "tools/play_mpris.h"
 #include "tools/play_options.h"
 
 namespace sib {
@@ -31,8 +37,12 @@ constexpr int kExitDeviceFailed = 1;
 constexpr int kExitBadUse = 2;
 constexpr std::uint32_t kPumpingPrefillMs = 1000;
 // Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
-// short ones (the level does not change while playing).
+// short ones (the level does not change while playing, and a fade moves by a block at a time).
 constexpr std::int32_t kPumpingBlockFrames = 4096;
+// How long the sleep timer waits past its time for a fade that runs late, and for the device to have
+// played out what it held.
+constexpr auto kSleepGrace = std::chrono::seconds(1);
+constexpr auto kPlayOutMargin = std::chrono::milliseconds(50);
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -108,6 +118,7 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   StopSignals signals(app);
   TSLPoolTrimming trimming;
   std::atomic<bool> reported{false};
+  std::atomic<bool> silent{false};  // the sleep timer's fade has gone silent
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
   chainOptions.OutputPumps = AOptions.Pace == PlayPace::Device;
@@ -125,21 +136,45 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   chain.SetLevel(AOptions.Level);
   chain.SetFile(AFile.string());
   chain.Start();
+  PlayMpris::Options controlOptions;
+  controlOptions.Noise = AOptions.Noise;
+  controlOptions.Level = AOptions.Level;
+  controlOptions.FindRecording = [](const std::string& AFileName) { return FolderHolding(AFileName); };
+  controlOptions.OnNotice = [](const std::string& ALine) { std::cerr << "sibilon-play: " + ALine + "\n"; };
+  PlayMpris control(app, chain, controlOptions);
   int exitCode = 0;
-  const auto limit = AOptions.Seconds ? std::chrono::duration_cast<MessageWait::Clock::duration>(
-                                            std::chrono::duration<double>(*AOptions.Seconds))
-                                      : std::chrono::duration_cast<MessageWait::Clock::duration>(
-                                            std::chrono::hours(24 * 365));
-  const auto deadline = app.Now() + limit;
-  const auto statusPeriod = std::chrono::duration_cast<MessageWait::Clock::duration>(std::chrono::seconds(1));
-  auto nextStatus = app.Now() + statusPeriod;
-  while (!signals.Received() && exitCode == 0) {
+  using Duration = MessageWait::Clock::duration;
+  const double seconds = AOptions.Seconds      ? *AOptions.Seconds
+                         : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
+                                                 : 365.0 * 24 * 3600;
+  const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+  // The sleep timer's fade, block by block in the amplifier; it begins at fadeAt (never without the
+  // timer, and never again once begun).
+  constexpr auto kNever = MessageWait::TimePoint::max();
+  auto fadeAt = kNever;
+  const SleepFade fade = SleepFadeOf(AOptions.SleepMinutes.value_or(0));
+  if (AOptions.SleepMinutes)
+    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fade.Length));
+  // The end: the time, unless a fade that runs late (a busy machine) still sounds; then its silence,
+  // a second past the time at most, so that the noise never ends with a step.
+  const auto over = [&] {
     const auto now = app.Now();
-    const auto left = deadline - now;
-    if (left <= MessageWait::Clock::duration::zero()) break;
-    app.RunUntil([&] { return signals.Received() || reported; },
-                 AOptions.Status ? std::min(left, std::max(nextStatus - now, MessageWait::Clock::duration::zero()))
-                                 : left);
+    const bool lateFade = AOptions.SleepMinutes && !silent && control.Playing();
+    return now >= deadline + (lateFade ? kSleepGrace : Duration::zero());
+  };
+  const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
+  const auto statusPeriod = std::chrono::duration_cast<Duration>(std::chrono::seconds(1));
+  auto nextStatus = AOptions.Status ? app.Now() + statusPeriod : kNever;
+  while (!ending() && !over() && exitCode == 0) {
+    if (app.Now() >= fadeAt) {
+      chain.Fader()->FadeOut(fade.Length, [&] {
+        silent = true;
+        app.Post([] {});
+      });
+      fadeAt = kNever;
+    }
+    const auto next = std::min({fadeAt, nextStatus, app.Now() < deadline ? deadline : deadline + kSleepGrace});
+    app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
     if (PrintReports(chain)) exitCode = kExitDeviceFailed;
@@ -150,7 +185,14 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
       nextStatus += statusPeriod;
     }
   }
+  const std::uint32_t rate = chain.Player()->WaveFormat().Format.nSamplesPerSec;
   chain.Stop();
+  // The sleep timer ends in the silence it faded to: the device plays out what it holds of the fade
+  // before it is closed.
+  if (AOptions.SleepMinutes && !ending() && exitCode == 0 && rate > 0) {
+    const double held = static_cast<double>(chain.Output()->QueuedFrames()) / rate;
+    app.RunUntil(ending, std::chrono::duration_cast<Duration>(std::chrono::duration<double>(held)) + kPlayOutMargin);
+  }
   return exitCode;
 }
 

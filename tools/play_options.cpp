@@ -1,5 +1,6 @@
 #include "tools/play_options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -9,10 +10,13 @@ namespace {
 struct Noise {
   const char* Name;
   const char* FileName;
+  const char* Title;
 };
 constexpr double kMaxSeconds = 365.0 * 24 * 3600;
+constexpr double kSleepFadeSeconds = 30;
 
-constexpr Noise kNoises[] = {{"brown", "Brown.wav"}, {"pink", "Pink.wav"}, {"white", "White.wav"}};
+constexpr Noise kNoises[] = {
+    {"brown", "Brown.wav", "Brown Noise"}, {"pink", "Pink.wav", "Pink Noise"}, {"white", "White.wav", "White Noise"}};
 
 // A finite number written in full ("12", "0.5"), with nothing after it.
 std::optional<double> ParseNumber(const std::string& AText) {
@@ -43,6 +47,11 @@ std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::st
     if (!seconds || *seconds <= 0 || *seconds > kMaxSeconds)
       return "--seconds must be a number above 0 and at most a year (31536000), not \"" + AValue + "\"";
     AOptions.Seconds = *seconds;
+  } else if (AName == "--sleep") {
+    const auto minutes = ParseNumber(AValue);
+    if (!minutes || *minutes <= 0 || *minutes * 60 > kMaxSeconds)
+      return "--sleep must be a number of minutes above 0 and at most a year (525600), not \"" + AValue + "\"";
+    AOptions.SleepMinutes = *minutes;
   } else if (AName == "--device") {
     if (AValue.empty()) return "--device needs a device name";
     AOptions.Device = AValue;
@@ -58,8 +67,8 @@ std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::st
 }
 
 bool TakesValue(const std::string& AName) {
-  return AName == "--noise" || AName == "--level" || AName == "--seconds" || AName == "--device" ||
-         AName == "--file" || AName == "--paced-by";
+  return AName == "--noise" || AName == "--level" || AName == "--seconds" || AName == "--sleep" ||
+         AName == "--device" || AName == "--file" || AName == "--paced-by";
 }
 
 }  // namespace
@@ -99,12 +108,15 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
       return result;
     }
   }
+  // Two ends for one run: which one is meant is not for the player to guess.
+  if (result.Options.Seconds && result.Options.SleepMinutes) result.Error = "--seconds and --sleep can't be used together";
   return result;
 }
 
 std::string PlayUsage() {
-  return "Usage: sibilon-play [--noise brown|pink|white | --file FILE] [--level 0..100] [--seconds N]\n"
-         "                    [--device NAME] [--paced-by device|player] [--status]\n"
+  return "Usage: sibilon-play [--noise brown|pink|white | --file FILE] [--level 0..100]\n"
+         "                    [--seconds N | --sleep MINUTES] [--device NAME] [--paced-by device|player]\n"
+         "                    [--status]\n"
          "       sibilon-play --list-devices\n"
          "Plays a steady background noise until the time is up or Ctrl-C is pressed. When the sound\n"
          "device goes away (or the sound server restarts), it plays on as soon as there is one again.\n"
@@ -112,6 +124,7 @@ std::string PlayUsage() {
          "  --file FILE      play this wave file, looped, instead of a noise\n"
          "  --level N        the level, 0 to 100 (default 50; 100 plays at a fifth of the recording)\n"
          "  --seconds N      stop after N seconds (default: play until interrupted)\n"
+         "  --sleep MINUTES  a sleep timer: fade out smoothly over the last 30 seconds, then stop\n"
          "  --device NAME    the output device (default \"Default\", the system's default device)\n"
          "  --paced-by WHAT  device (default): the device's clock asks for each block, and the file\n"
          "                   reaches it sample for sample; player: the player keeps its own time and\n"
@@ -125,6 +138,24 @@ std::string NoiseFileName(const std::string& ANoise) {
   for (const Noise& noise : kNoises)
     if (ANoise == noise.Name) return noise.FileName;
   return {};
+}
+
+std::vector<std::string> NoiseNames() {
+  std::vector<std::string> names;
+  for (const Noise& noise : kNoises) names.emplace_back(noise.Name);
+  return names;
+}
+
+std::string NoiseTitle(const std::string& ANoise) {
+  for (const Noise& noise : kNoises)
+    if (ANoise == noise.Name) return noise.Title;
+  return {};
+}
+
+SleepFade SleepFadeOf(double AMinutes) {
+  const double seconds = AMinutes * 60;
+  const double length = std::min(kSleepFadeSeconds, seconds);
+  return {seconds - length, length};
 }
 
 }  // namespace sib

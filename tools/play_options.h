@@ -17,6 +17,7 @@ struct PlayOptions {
   std::string File;            // a wave file to play instead of the noise; empty for the noise
   double Level = 50;           // 0..100, as the window's track bar
   std::optional<double> Seconds;  // none: until interrupted
+  std::optional<double> SleepMinutes;  // the sleep timer: fade out over the last 30 s, then stop
   std::string Device = "Default";
   PlayPace Pace = PlayPace::Device;
   bool Status = false;  // print the device's rate and the queued audio once a second
@@ -34,5 +35,17 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments);
 std::string PlayUsage();
 // "Brown.wav", "Pink.wav" or "White.wav" for a noise name the parser accepted.
 std::string NoiseFileName(const std::string& ANoise);
+// The noise names in the window's order (brown, pink, white), and each one's title as the window's
+// spinner shows it ("Pink Noise").
+std::vector<std::string> NoiseNames();
+std::string NoiseTitle(const std::string& ANoise);
+
+// The sleep timer's fade: it begins `Start` seconds after the start and lasts `Length` seconds, to
+// the end of the time. The last 30 seconds, or all of a shorter time.
+struct SleepFade {
+  double Start = 0;
+  double Length = 0;
+};
+SleepFade SleepFadeOf(double AMinutes);
 
 }  // namespace sib

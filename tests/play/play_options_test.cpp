@@ -31,6 +31,8 @@ TEST(PlayOptions, ValuesAreTakenAfterASpaceOrAnEqualsSign) {
   EXPECT_EQ(parsed.Options.Level, 100);
   EXPECT_EQ(parsed.Options.Seconds, 2.5);
   EXPECT_EQ(parsed.Options.Device, "Second device");
+  EXPECT_EQ(ParsePlayArguments({"--sleep", "0.5"}).Options.SleepMinutes, 0.5);
+  EXPECT_EQ(ParsePlayArguments({"--sleep=90"}).Options.SleepMinutes, 90);
   EXPECT_TRUE(ParsePlayArguments({"--list-devices"}).Options.ListDevices);
   const PlayArguments window = ParsePlayArguments({"--file=short.wav", "--paced-by", "player", "--status"});
   ASSERT_EQ(window.Error, "");
@@ -62,6 +64,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRow{{"--seconds", "0"}, "--seconds must be a number above 0 and at most a year (31536000), not \"0\""},
                       BadRow{{"--seconds="}, "--seconds must be a number above 0 and at most a year (31536000), not \"\""},
                       BadRow{{"--seconds", "1e10"}, "--seconds must be a number above 0 and at most a year (31536000), not \"1e10\""},
+                      BadRow{{"--sleep", "0"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"0\""},
+                      BadRow{{"--sleep", "525601"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"525601\""},
+                      BadRow{{"--sleep", "soon"}, "--sleep must be a number of minutes above 0 and at most a year (525600), not \"soon\""},
+                      BadRow{{"--sleep", "20", "--seconds", "60"}, "--seconds and --sleep can't be used together"},
                       BadRow{{"--device", ""}, "--device needs a device name"},
                       BadRow{{"--level"}, "--level needs a value"},
                       BadRow{{"--file", ""}, "--file needs a file name"},
@@ -71,10 +77,28 @@ INSTANTIATE_TEST_SUITE_P(
                       BadRow{{"--volume", "3"}, "unknown argument \"--volume\""},
                       BadRow{{"pink"}, "unknown argument \"pink\""}));
 
-TEST(PlayOptions, EachNoiseHasItsRecording) {
+TEST(PlayOptions, EachNoiseHasItsRecordingAndItsTitleInTheWindowsOrder) {
+  EXPECT_EQ(NoiseNames(), (std::vector<std::string>{"brown", "pink", "white"}));
   EXPECT_EQ(NoiseFileName("brown"), "Brown.wav");
   EXPECT_EQ(NoiseFileName("pink"), "Pink.wav");
   EXPECT_EQ(NoiseFileName("white"), "White.wav");
+  EXPECT_EQ(NoiseTitle("brown"), "Brown Noise");
+  EXPECT_EQ(NoiseTitle("pink"), "Pink Noise");
+  EXPECT_EQ(NoiseTitle("white"), "White Noise");
+}
+
+TEST(PlayOptions, TheSleepTimerFadesOverTheLastThirtySecondsOrAllOfAShorterTime) {
+  struct Row {
+    double Minutes;
+    double Start;
+    double Length;
+  };
+  const Row rows[] = {{20, 1170, 30}, {0.5, 0, 30}, {0.25, 0, 15}, {0.1, 0, 6}, {1, 30, 30}};
+  for (const Row& row : rows) {
+    const SleepFade fade = SleepFadeOf(row.Minutes);
+    EXPECT_DOUBLE_EQ(fade.Start, row.Start) << row.Minutes << " minutes";
+    EXPECT_DOUBLE_EQ(fade.Length, row.Length) << row.Minutes << " minutes";
+  }
 }
 
 TEST(LevelGain, RunsFromZeroToAFifthAndFiftyIsTheWindowsStartingGain) {

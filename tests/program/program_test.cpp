@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tests/app/window_fixture.h"
+#include "tests/platform/desktop/session_bus.h"
 #include "tests/program/program_fixture.h"
 #include "tests/program/reference_window.h"
 #include "x_server.h"
@@ -36,6 +37,8 @@ int DifferentPixelsIn(const Png& Shot, const TImageView& Image, const TControl& 
 
 class Program : public ::testing::Test {
  protected:
+  static constexpr const char* kNoBus = "unix:path=/nonexistent/bus";
+
   static void SetUpTestSuite() { FX = new XServer(); }
   static void TearDownTestSuite() {
     delete FX;
@@ -47,21 +50,21 @@ class Program : public ::testing::Test {
     // program is theirs, not ours: the leak checker of a sanitised program is told so.
     FSuppressions = std::filesystem::temp_directory_path() / ("sib-lsan-" + std::to_string(::getpid()) + ".txt");
     std::ofstream(FSuppressions) << "leak:libfontconfig.so\nleak:libX11.so\nleak:libSDL2\nleak:libxkbcommon\n"
-                                    "leak:libdbus\nleak:libcairo.so\nleak:libpulse\nleak:libglib\n";
+                                    "leak:libdbus\nleak:libcairo.so\nleak:libpulse\nleak:libglib\nleak:libsystemd\n";
   }
   void TearDown() override {
     std::error_code ignored;
     std::filesystem::remove(FSuppressions, ignored);
   }
 
-  // Starts the program in `Folder`, playing to `Sound`.
-  std::unique_ptr<ChildProcess> Start(const std::filesystem::path& Folder, const PulseServer& Sound) {
+  // Starts the program in `Folder`, playing to `Sound`, on the session bus at `Bus`.
+  std::unique_ptr<ChildProcess> Start(const std::filesystem::path& Folder, const PulseServer& Sound,
+                                      const std::string& Bus = kNoBus) {
     std::vector<std::string> environment = Sound.ClientEnvironment();
     environment.insert(environment.end(),
                        {"SDL_AUDIODRIVER=pulseaudio", "SDL_VIDEODRIVER=x11", "DISPLAY=" + FX->Display(),
                         // A desktop session has a bus; without one libdbus would first try to start one.
-                        "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent/bus",
-                        "LSAN_OPTIONS=suppressions=" + FSuppressions.string()});
+                        "DBUS_SESSION_BUS_ADDRESS=" + Bus, "LSAN_OPTIONS=suppressions=" + FSuppressions.string()});
     return std::make_unique<ChildProcess>(ChildProcess::Options{{SIB_PROGRAM}, environment, Folder, {}});
   }
 
@@ -220,6 +223,12 @@ TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) 
   // Exit: the loop ends and the program with it, every thread joined.
   ClickAt(ReferenceWindow::Middle(window.btnExit));
   EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(0)) << program->ErrorOutput();
+  // Without a bus to reach, the program said so once and did all of the above as before.
+  const std::string errors = program->ErrorOutput();
+  const std::string notice = std::string("sibilon: can't reach the session bus at ") + kNoBus +
+                             ": No such file or directory; media keys and desktop control are off\n";
+  EXPECT_NE(errors.find(notice), std::string::npos) << errors;
+  EXPECT_EQ(errors.find(notice), errors.rfind(notice)) << "said more than once: " << errors;
 }
 
 TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClosed) {
@@ -247,6 +256,123 @@ TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClos
   EXPECT_FALSE(program->WaitForExit(0ms)) << "the program ended before the box was closed";
   Xdotool({"key", "--window", FWindow, "Return"});
   EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(1)) << errors;
+}
+
+TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
+  const std::vector<std::int16_t> pink = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "Pink.wav");
+  const std::vector<std::int16_t> white = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "White.wav");
+  ReferenceWindow reference(SIB_DATA_DIR);
+  TForm1& window = *reference.form;
+
+  PulseServer sound;
+  MonitorRecorder recorder(sound);
+  SessionBus bus;
+  BusClient client(bus.Address());
+  RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
+  std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, bus.Address());
+  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
+  ASSERT_NE(id, 0u) << program->ErrorOutput();
+  FWindow = std::to_string(id);
+  ASSERT_EQ(client.WaitForNameStartingWith("org.mpris.MediaPlayer2.sibilon", 30s), "org.mpris.MediaPlayer2.sibilon");
+  Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
+  const auto playerctl = [&](std::vector<std::string> Args) {
+    Args.insert(Args.begin(), {"playerctl", "--player=sibilon"});
+    return RunBusClient(bus.Address(), Args);
+  };
+  // The level and the brightness of the second that begins half a second after `From`: by then a
+  // change has reached the speaker.
+  const auto heard = [&](std::size_t From, const std::vector<std::int16_t>& Recording) {
+    const std::size_t begin = From + MonitorRecorder::FramesOf(500ms);
+    EXPECT_TRUE(recorder.WaitForFrames(begin + MonitorRecorder::FramesOf(1000ms), 10s));
+    const std::vector<std::int16_t> samples = recorder.Samples(begin, MonitorRecorder::FramesOf(1000ms));
+    return std::pair{LevelAgainst(samples, Recording), Brightness(samples) / Brightness(Recording)};
+  };
+
+  // Play, once the window has been open for a second as in the test above: the pink recording at a
+  // tenth, and the button as a click leaves it.
+  std::size_t mark = recorder.Frames();
+  ASSERT_TRUE(recorder.WaitForFrames(mark + MonitorRecorder::FramesOf(1000ms), 10s));
+  mark = recorder.Frames();
+  EXPECT_EQ(playerctl({"play"}).ExitCode, 0);
+  ASSERT_TRUE(recorder.WaitForSound(mark, 20, 20s)) << "Play played nothing";
+  EXPECT_EQ(playerctl({"status"}).Output, "Playing");
+  auto [level, brightness] = heard(recorder.Frames(), pink);
+  const double started = level;
+  EXPECT_NEAR(level, 0.1, 0.005);
+  EXPECT_NEAR(brightness, 1.0, 0.1) << "not the pink recording";
+  window.btnBegin->Click();
+  EXPECT_EQ(DifferentPixelsIn(Screenshot("program_mpris_playing.png"), reference.Image(), *window.btnBegin), 0)
+      << "the button does not show Stop";
+
+  // Volume 0.8: the readout shows 080 and the noise plays at 0.16 of the recording.
+  mark = recorder.Frames();
+  EXPECT_EQ(playerctl({"volume", "0.8"}).ExitCode, 0);
+  std::tie(level, brightness) = heard(mark, pink);
+  const double louder = level;
+  EXPECT_NEAR(level, 0.16, 0.008);
+  window.tbVol->SetPosition(80);
+  EXPECT_EQ(DifferentPixelsIn(Screenshot("program_mpris_volume.png"), reference.Image(), *window.ledVol), 0)
+      << "the readout does not show 080";
+
+  // Next: white noise at the same level, and the spinner on White Noise.
+  mark = recorder.Frames();
+  EXPECT_EQ(playerctl({"next"}).ExitCode, 0);
+  EXPECT_EQ(playerctl({"metadata", "title"}).Output, "White Noise");
+  std::tie(level, brightness) = heard(mark, white);
+  EXPECT_NEAR(level, 0.16, 0.008);
+  EXPECT_NEAR(brightness, 1.0, 0.1) << "not the white recording";
+  const double whiteLevel = level;
+  {
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(SIB_DATA_DIR);  // where the reference window's player finds White.wav
+    window.spNoise->Columns()->Items(0)->Next(false);
+    std::filesystem::current_path(here);
+  }
+  EXPECT_EQ(DifferentPixelsIn(Screenshot("program_mpris_white.png"), reference.Image(), *window.spNoise), 0)
+      << "the spinner does not show White Noise";
+
+  // Pause: silence once the device has played what it held, and the button back at Start.
+  mark = recorder.Frames();
+  EXPECT_EQ(playerctl({"pause"}).ExitCode, 0);
+  EXPECT_EQ(playerctl({"status"}).Output, "Stopped");
+  ASSERT_TRUE(recorder.WaitForFrames(mark + MonitorRecorder::FramesOf(2000ms), 10s));
+  EXPECT_LT(SilenceFrom(recorder, mark, 2000ms) - mark, MonitorRecorder::FramesOf(1000ms)) << "Pause did not silence it";
+  window.btnBegin->Click();
+  EXPECT_EQ(DifferentPixelsIn(Screenshot("program_mpris_paused.png"), reference.Image(), *window.btnBegin), 0)
+      << "the button does not show Start";
+
+  // A click in the window is announced on the bus.
+  client.WatchChanges();
+  ClickAt(ReferenceWindow::Middle(window.btnBegin));
+  EXPECT_EQ(client.NextChange(10s), "PlaybackStatus");
+  EXPECT_EQ(playerctl({"status"}).Output, "Playing");
+
+  // Raise: the window comes over another one that covers it (there is no window manager here, so the
+  // X server's stacking order tells which is on top).
+  ChildProcess cover({{"xmessage", "-geometry", "1280x1024+0+0", "cover"}, {"DISPLAY=" + FX->Display()}, {}, {}});
+  ASSERT_EQ(RunProgram({"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible", "--classname", "xmessage"})
+                .exitCode,
+            0);
+  const auto topmost = [] {
+    const std::string tree = RunProgram({"xwininfo", "-root", "-children"}).output;
+    return tree.find("\"Sibilon\"") < tree.find("\"xmessage\"") ? "Sibilon" : "xmessage";
+  };
+  EXPECT_STREQ(topmost(), "xmessage");
+  EXPECT_EQ(RunBusClient(bus.Address(), {"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.sibilon",
+                                         "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Raise"})
+                .ExitCode,
+            0);
+  EXPECT_STREQ(topmost(), "Sibilon");
+
+  // Quit ends the program as the exit button does.
+  EXPECT_EQ(RunBusClient(bus.Address(), {"dbus-send", "--session", "--print-reply", "--dest=org.mpris.MediaPlayer2.sibilon",
+                                         "/org/mpris/MediaPlayer2", "org.mpris.MediaPlayer2.Quit"})
+                .ExitCode,
+            0);
+  EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(0)) << program->ErrorOutput();
+  EXPECT_EQ(program->ErrorOutput().find("sibilon:"), std::string::npos) << "the program complained";
+  std::printf("over the bus: pink at %.4f (0.1), at volume 0.8 %.4f (0.16), white %.4f (0.16)\n", started, louder,
+              whiteLevel);
 }
 
 }  // namespace
