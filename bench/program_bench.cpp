@@ -6,7 +6,7 @@
 //  - Idle10s: the CPU and the wake-ups of an open window with the noise stopped (after a Start and a
 //    Stop), against the bare SDL window left open;
 //  - Playing10s: the CPU while the window plays, against the headless player playing the same noise at
-//    the same level;
+//    the same level, paced by the device as it is by default and paced as the window's chain is;
 //  - FullRepaint: the whole window painted again (every control, their cached faces kept) and handed
 //    to the window, against filling the window's image with one colour.
 // CPU and wake-ups are read from /proc for every thread of the measured process.
@@ -182,18 +182,24 @@ void BM_Idle10s_ProgramAfterStartAndStop(benchmark::State& State) {
   }
 }
 
-void BM_Playing10s_HeadlessPlayer(benchmark::State& State) {
+// The headless player paced as it is by default (the device asks for blocks) or as the window's chain
+// is (the player's own clock, the device's rate steered to it).
+void PlayingHeadless(benchmark::State& State, const char* PacedBy) {
   EnsureServer();
   for (auto _ : State) {
-    test::ChildProcess player({{SIB_PLAYER, "--noise", "pink", "--level", "50", "--seconds", "13"},
-                               ChildEnvironment(),
-                               SIB_DATA_DIR,
-                               {}});
+    test::ChildProcess player(
+        {{SIB_PLAYER, "--noise", "pink", "--level", "50", "--seconds", "13", "--paced-by", PacedBy},
+         ChildEnvironment(),
+         SIB_DATA_DIR,
+         {}});
     std::this_thread::sleep_for(1s);
     MeasureFor(State, player.Pid());
     player.WaitForExit(10s);
   }
 }
+
+void BM_Playing10s_HeadlessPlayer(benchmark::State& State) { PlayingHeadless(State, "device"); }
+void BM_Playing10s_HeadlessPlayerPacedAsTheWindow(benchmark::State& State) { PlayingHeadless(State, "player"); }
 
 void BM_Playing10s_Program(benchmark::State& State) {
   EnsureServer();
@@ -234,6 +240,7 @@ BENCHMARK(BM_FirstFrame_Program)->UseManualTime()->Iterations(5)->Unit(benchmark
 BENCHMARK(BM_Idle10s_BareSdlWindow)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_Idle10s_ProgramAfterStartAndStop)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_Playing10s_HeadlessPlayer)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_Playing10s_HeadlessPlayerPacedAsTheWindow)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_Playing10s_Program)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_FullRepaint_OneColourFill)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullRepaint_Window)->Unit(benchmark::kMicrosecond);
