@@ -26,6 +26,9 @@ class TFadingAmplifier : public TALAmplifier {
   void FadeOut(double ASeconds, std::function<void()> AOnSilent = nullptr);
   // Any thread. Whether a block has gone out silent at the end of the fade.
   bool FadedOut() const;
+  // Any thread. The frames sent silent since the fade ended: downstream, everything after the last
+  // of these many frames is silence.
+  std::uint64_t SilentFrames() const;
 
  protected:
   void ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>& AOut, bool& ASend) override;
@@ -38,6 +41,7 @@ class TFadingAmplifier : public TALAmplifier {
   std::optional<double> FFadeSeconds;  // asked for; none: no fade
   std::uint64_t FFadeFrames = 0;       // its length in frames, once its first block has come
   std::uint64_t FFadedFrames = 0;      // how far it has come
+  std::uint64_t FSilentFrames = 0;     // sent at a factor of 0
   bool FFadedOut = false;
   std::function<void()> FOnSilent;
 };

@@ -39,10 +39,10 @@ constexpr std::uint32_t kPumpingPrefillMs = 1000;
 // Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
 // short ones (the level does not change while playing, and a fade moves by a block at a time).
 constexpr std::int32_t kPumpingBlockFrames = 4096;
-// How long the sleep timer waits past its time for a fade that runs late, and for the device to have
-// played out what it held.
+// How long the sleep timer waits past its time for the fade's silence to be heard, when the fade runs
+// late (a busy machine) or the device takes a period at a time; and how often it looks meanwhile.
 constexpr auto kSleepGrace = std::chrono::seconds(1);
-constexpr auto kPlayOutMargin = std::chrono::milliseconds(50);
+constexpr auto kSleepEndLook = std::chrono::milliseconds(20);
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -113,12 +113,86 @@ void PrintStatus(NoiseChain& AChain) {
             << (status.deviceLost ? ", device lost" : "") << std::endl;
 }
 
+// The sleep timer. Its fade is timed as heard: the output holds up to a second between the amplifier
+// and the speaker, so a fade begun in the amplifier at its time would be heard that much later, and
+// its end would still be queued at the time. The fade therefore begins as far ahead of its time as
+// the output holds, and ends, as heard, by the time; one that begins within the first prefill is in
+// place before the sound starts, so that nothing of the prefill goes out unfaded.
+class SleepTimer {
+ public:
+  using Duration = MessageWait::Clock::duration;
+  using TimePoint = MessageWait::TimePoint;
+
+  SleepTimer(double AMinutes, NoiseChain& AChain, std::uint32_t APrefillMs, std::int32_t ABlockFrames)
+      : FChain(AChain), FFade(SleepFadeOf(AMinutes)), FBlockFrames(static_cast<std::uint64_t>(ABlockFrames)) {
+    if (FFade.Start * 1000 <= APrefillMs) {
+      FChain.Fader()->FadeOut(FFade.Start + FFade.Length);
+      FFading = true;
+    }
+  }
+
+  // From the moment the sound starts.
+  void Start(TimePoint ANow) {
+    FDeadline = ANow + Seconds(FFade.Start + FFade.Length);
+    FFadeAt = FDeadline - Seconds(FFade.Length);
+  }
+  TimePoint Deadline() const { return FDeadline; }
+
+  // Begins the fade once a block made now would be heard at the fade's time; the next moment to look.
+  TimePoint Update(TimePoint ANow) {
+    if (FFading) return TimePoint::max();
+    const Duration lead = Lead();
+    if (ANow + lead < FFadeAt) return FFadeAt - lead;
+    const double left = std::chrono::duration<double>(FDeadline - ANow - lead).count();
+    FChain.Fader()->FadeOut(std::clamp(left, 0.0, FFade.Length));
+    FFading = true;
+    return TimePoint::max();
+  }
+
+  // Whether the timer has run out: at its time, once the fade's silence has been heard (nothing that
+  // sounds is left in the output); a grace later in any case. A stopped player has nothing to fade.
+  bool Over(TimePoint ANow, bool APlaying) const {
+    if (ANow < FDeadline) return false;
+    return !APlaying || SilenceHeard() || ANow >= FDeadline + kSleepGrace;
+  }
+  // When to look again at or after the time.
+  TimePoint NextLook(TimePoint ANow) const {
+    return ANow < FDeadline ? FDeadline : std::min(ANow + kSleepEndLook, FDeadline + kSleepGrace);
+  }
+
+ private:
+  static Duration Seconds(double ASeconds) {
+    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(ASeconds));
+  }
+  std::uint32_t Rate() const { return FChain.Player()->WaveFormat().Format.nSamplesPerSec; }
+  // How long after now a block made now would be heard, at most: the output takes it after what it
+  // holds, within a device period.
+  Duration Lead() const {
+    const std::uint32_t rate = Rate();
+    if (rate == 0) return Duration::zero();
+    const TALAudioOut::Position position = FChain.Output()->StreamPosition();
+    return Seconds(static_cast<double>(position.Queued + position.Period) / rate);
+  }
+  // The device has played some of the fade's silence: more silent frames have gone out of the
+  // amplifier than the output still holds, with a block to spare for one on its way between them.
+  bool SilenceHeard() const {
+    const std::uint64_t silent = FChain.Fader()->SilentFrames();
+    return silent > FChain.Output()->QueuedFrames() + FBlockFrames;
+  }
+
+  NoiseChain& FChain;
+  const SleepFade FFade;
+  const std::uint64_t FBlockFrames;
+  bool FFading = false;
+  TimePoint FDeadline = TimePoint::max();
+  TimePoint FFadeAt = TimePoint::max();
+};
+
 int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   Application& app = Application::Instance();
   StopSignals signals(app);
   TSLPoolTrimming trimming;
   std::atomic<bool> reported{false};
-  std::atomic<bool> silent{false};  // the sleep timer's fade has gone silent
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
   chainOptions.OutputPumps = AOptions.Pace == PlayPace::Device;
@@ -134,6 +208,9 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   };
   NoiseChain chain(chainOptions);
   chain.SetLevel(AOptions.Level);
+  std::optional<SleepTimer> sleep;
+  if (AOptions.SleepMinutes) sleep.emplace(*AOptions.SleepMinutes, chain, chainOptions.PrefillMs, chainOptions.BlockFrames);
+  const auto started = app.Now();
   chain.SetFile(AFile.string());
   chain.Start();
   PlayMpris::Options controlOptions;
@@ -144,36 +221,23 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   PlayMpris control(app, chain, controlOptions);
   int exitCode = 0;
   using Duration = MessageWait::Clock::duration;
-  const double seconds = AOptions.Seconds      ? *AOptions.Seconds
-                         : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
-                                                 : 365.0 * 24 * 3600;
-  const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
-  // The sleep timer's fade, block by block in the amplifier; it begins at fadeAt (never without the
-  // timer, and never again once begun).
   constexpr auto kNever = MessageWait::TimePoint::max();
-  auto fadeAt = kNever;
-  const SleepFade fade = SleepFadeOf(AOptions.SleepMinutes.value_or(0));
-  if (AOptions.SleepMinutes)
-    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fade.Length));
-  // The end: the time, unless a fade that runs late (a busy machine) still sounds; then its silence,
-  // a second past the time at most, so that the noise never ends with a step.
+  // Without a time, a year: every wait stays a finite one.
+  const double seconds = AOptions.Seconds ? *AOptions.Seconds : 365.0 * 24 * 3600;
+  auto deadline = started + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+  if (sleep) {
+    sleep->Start(started);
+    deadline = sleep->Deadline();
+  }
   const auto over = [&] {
     const auto now = app.Now();
-    const bool lateFade = AOptions.SleepMinutes && !silent && control.Playing();
-    return now >= deadline + (lateFade ? kSleepGrace : Duration::zero());
+    return sleep ? sleep->Over(now, control.Playing()) : now >= deadline;
   };
   const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
   const auto statusPeriod = std::chrono::duration_cast<Duration>(std::chrono::seconds(1));
-  auto nextStatus = AOptions.Status ? app.Now() + statusPeriod : kNever;
+  auto nextStatus = AOptions.Status ? started + statusPeriod : kNever;
   while (!ending() && !over() && exitCode == 0) {
-    if (app.Now() >= fadeAt) {
-      chain.Fader()->FadeOut(fade.Length, [&] {
-        silent = true;
-        app.Post([] {});
-      });
-      fadeAt = kNever;
-    }
-    const auto next = std::min({fadeAt, nextStatus, app.Now() < deadline ? deadline : deadline + kSleepGrace});
+    auto next = std::min(nextStatus, sleep ? std::min(sleep->Update(app.Now()), sleep->NextLook(app.Now())) : deadline);
     app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
@@ -185,14 +249,8 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
       nextStatus += statusPeriod;
     }
   }
-  const std::uint32_t rate = chain.Player()->WaveFormat().Format.nSamplesPerSec;
+  // What the output still holds of a sleep timer's end is the fade's silence.
   chain.Stop();
-  // The sleep timer ends in the silence it faded to: the device plays out what it holds of the fade
-  // before it is closed.
-  if (AOptions.SleepMinutes && !ending() && exitCode == 0 && rate > 0) {
-    const double held = static_cast<double>(chain.Output()->QueuedFrames()) / rate;
-    app.RunUntil(ending, std::chrono::duration_cast<Duration>(std::chrono::duration<double>(held)) + kPlayOutMargin);
-  }
   return exitCode;
 }
 
