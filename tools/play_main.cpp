@@ -27,6 +27,7 @@
 #include "tools/noise_chain.h"
 #include "tools/play_mpris.h"
 #include "tools/play_options.h"
+#include "tools/sleep_timer.h"
 
 namespace sib {
 namespace {
@@ -39,10 +40,6 @@ constexpr std::uint32_t kPumpingPrefillMs = 1000;
 // Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
 // short ones (the level does not change while playing, and a fade moves by a block at a time).
 constexpr std::int32_t kPumpingBlockFrames = 4096;
-// How long the sleep timer waits past its time for the fade's silence to be heard, when the fade runs
-// late (a busy machine) or the device takes a period at a time; and how often it looks meanwhile.
-constexpr auto kSleepGrace = std::chrono::seconds(1);
-constexpr auto kSleepEndLook = std::chrono::milliseconds(20);
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -113,81 +110,6 @@ void PrintStatus(NoiseChain& AChain) {
             << (status.deviceLost ? ", device lost" : "") << std::endl;
 }
 
-// The sleep timer. Its fade is timed as heard: the output holds up to a second between the amplifier
-// and the speaker, so a fade begun in the amplifier at its time would be heard that much later, and
-// its end would still be queued at the time. The fade therefore begins as far ahead of its time as
-// the output holds, and ends, as heard, by the time; one that begins within the first prefill is in
-// place before the sound starts, so that nothing of the prefill goes out unfaded.
-class SleepTimer {
- public:
-  using Duration = MessageWait::Clock::duration;
-  using TimePoint = MessageWait::TimePoint;
-
-  SleepTimer(double AMinutes, NoiseChain& AChain, std::uint32_t APrefillMs, std::int32_t ABlockFrames)
-      : FChain(AChain), FFade(SleepFadeOf(AMinutes)), FBlockFrames(static_cast<std::uint64_t>(ABlockFrames)) {
-    if (FFade.Start * 1000 <= APrefillMs) {
-      FChain.Fader()->FadeOut(FFade.Start + FFade.Length);
-      FFading = true;
-    }
-  }
-
-  // From the moment the sound starts.
-  void Start(TimePoint ANow) {
-    FDeadline = ANow + Seconds(FFade.Start + FFade.Length);
-    FFadeAt = FDeadline - Seconds(FFade.Length);
-  }
-  TimePoint Deadline() const { return FDeadline; }
-
-  // Begins the fade once a block made now would be heard at the fade's time; the next moment to look.
-  TimePoint Update(TimePoint ANow) {
-    if (FFading) return TimePoint::max();
-    const Duration lead = Lead();
-    if (ANow + lead < FFadeAt) return FFadeAt - lead;
-    const double left = std::chrono::duration<double>(FDeadline - ANow - lead).count();
-    FChain.Fader()->FadeOut(std::clamp(left, 0.0, FFade.Length));
-    FFading = true;
-    return TimePoint::max();
-  }
-
-  // Whether the timer has run out: at its time, once the fade's silence has been heard (nothing that
-  // sounds is left in the output); a grace later in any case. A stopped player has nothing to fade.
-  bool Over(TimePoint ANow, bool APlaying) const {
-    if (ANow < FDeadline) return false;
-    return !APlaying || SilenceHeard() || ANow >= FDeadline + kSleepGrace;
-  }
-  // When to look again at or after the time.
-  TimePoint NextLook(TimePoint ANow) const {
-    return ANow < FDeadline ? FDeadline : std::min(ANow + kSleepEndLook, FDeadline + kSleepGrace);
-  }
-
- private:
-  static Duration Seconds(double ASeconds) {
-    return std::chrono::duration_cast<Duration>(std::chrono::duration<double>(ASeconds));
-  }
-  std::uint32_t Rate() const { return FChain.Player()->WaveFormat().Format.nSamplesPerSec; }
-  // How long after now a block made now would be heard, at most: the output takes it after what it
-  // holds, within a device period.
-  Duration Lead() const {
-    const std::uint32_t rate = Rate();
-    if (rate == 0) return Duration::zero();
-    const TALAudioOut::Position position = FChain.Output()->StreamPosition();
-    return Seconds(static_cast<double>(position.Queued + position.Period) / rate);
-  }
-  // The device has played some of the fade's silence: more silent frames have gone out of the
-  // amplifier than the output still holds, with a block to spare for one on its way between them.
-  bool SilenceHeard() const {
-    const std::uint64_t silent = FChain.Fader()->SilentFrames();
-    return silent > FChain.Output()->QueuedFrames() + FBlockFrames;
-  }
-
-  NoiseChain& FChain;
-  const SleepFade FFade;
-  const std::uint64_t FBlockFrames;
-  bool FFading = false;
-  TimePoint FDeadline = TimePoint::max();
-  TimePoint FFadeAt = TimePoint::max();
-};
-
 int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   Application& app = Application::Instance();
   StopSignals signals(app);
@@ -209,7 +131,8 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   NoiseChain chain(chainOptions);
   chain.SetLevel(AOptions.Level);
   std::optional<SleepTimer> sleep;
-  if (AOptions.SleepMinutes) sleep.emplace(*AOptions.SleepMinutes, chain, chainOptions.PrefillMs, chainOptions.BlockFrames);
+  if (AOptions.SleepMinutes)
+    sleep.emplace(*AOptions.SleepMinutes, chain, chainOptions.PrefillMs, chainOptions.BlockFrames);
   const auto started = app.Now();
   chain.SetFile(AFile.string());
   chain.Start();
@@ -224,11 +147,8 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   constexpr auto kNever = MessageWait::TimePoint::max();
   // Without a time, a year: every wait stays a finite one.
   const double seconds = AOptions.Seconds ? *AOptions.Seconds : 365.0 * 24 * 3600;
-  auto deadline = started + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
-  if (sleep) {
-    sleep->Start(started);
-    deadline = sleep->Deadline();
-  }
+  const auto deadline = started + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+  if (sleep) sleep->Start(started);
   const auto over = [&] {
     const auto now = app.Now();
     return sleep ? sleep->Over(now, control.Playing()) : now >= deadline;
@@ -237,7 +157,9 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   const auto statusPeriod = std::chrono::duration_cast<Duration>(std::chrono::seconds(1));
   auto nextStatus = AOptions.Status ? started + statusPeriod : kNever;
   while (!ending() && !over() && exitCode == 0) {
-    auto next = std::min(nextStatus, sleep ? std::min(sleep->Update(app.Now()), sleep->NextLook(app.Now())) : deadline);
+    const auto now = app.Now();
+    const auto next =
+        sleep ? std::min({nextStatus, sleep->Update(now), sleep->NextLook(now)}) : std::min(nextStatus, deadline);
     app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
@@ -249,7 +171,7 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
       nextStatus += statusPeriod;
     }
   }
-  // What the output still holds of a sleep timer's end is the fade's silence.
+  // What the output still holds at a sleep timer's end is the fade's silence.
   chain.Stop();
   return exitCode;
 }
