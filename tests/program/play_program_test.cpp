@@ -13,7 +13,7 @@
 
 #include "tests/audio/wave_fixtures.h"
 #include "tests/platform/desktop/session_bus.h"
-#include "tests/program/program_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace sib::test {
 namespace {
@@ -92,25 +92,19 @@ std::vector<int> Plateaus(const std::vector<std::int16_t>& Samples, std::size_t 
 
 class HeadlessPlayer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // What the sound and bus libraries keep for the life of the program is theirs.
-    std::ofstream(FSuppressions) << "leak:libSDL2\nleak:libdbus\nleak:libsystemd\n";
-  }
-  void TearDown() override { std::filesystem::remove(FSuppressions); }
-
   std::unique_ptr<ChildProcess> Start(std::vector<std::string> Arguments, const std::string& BusAddress) {
     Arguments.insert(Arguments.begin(), SIB_PLAY_PROGRAM);
+    // What the sound and bus libraries keep for the life of the program is theirs.
+    const std::string leaks = LeakSuppressions(FFolder.path("lsan.txt"), {"libSDL2", "libdbus", "libsystemd"});
     return std::make_unique<ChildProcess>(ChildProcess::Options{
-        Arguments,
-        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + FOutput.File().string(),
-         "DBUS_SESSION_BUS_ADDRESS=" + BusAddress, "LSAN_OPTIONS=suppressions=" + FSuppressions.string()},
-        FFolder.path(""),
-        {}});
+        .Argv = Arguments,
+        .Environment = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + FOutput.File().string(),
+                        "DBUS_SESSION_BUS_ADDRESS=" + BusAddress, leaks},
+        .Folder = FFolder.path("")});
   }
 
   TempFolder FFolder;
   DiskOutput FOutput{FFolder.path("played.raw")};
-  std::filesystem::path FSuppressions = FFolder.path("lsan.txt");
 };
 
 TEST_F(HeadlessPlayer, PlayerctlDrivesItAsItDrivesTheWindow) {
