@@ -138,11 +138,14 @@ TEST(NoiseChainPumping, AStopAndAStartPlayTheNoiseAgain) {
   chain.SetLevel(100);
   chain.SetFile(Recording("White.wav"));
   chain.Start();
-  // The last `frames` the device played: silent or not.
+  // Plays for `time`, 10 ms at a time as a sound card would take it; how many of the last `frames`
+  // the device played were not silent.
   const auto playFor = [&](std::chrono::milliseconds time, std::uint64_t frames) {
-    sim.advance(time);
-    chain.Output()->WaitUntilDeviceIdle();
-    app.ProcessMessages();
+    for (auto played = std::chrono::milliseconds(0); played < time; played += std::chrono::milliseconds(10)) {
+      sim.advance(std::chrono::milliseconds(10));
+      chain.Output()->WaitUntilDeviceIdle();
+      app.ProcessMessages();
+    }
     const Frames played = FromBytes(sim.played(0));
     std::size_t sounding = 0;
     for (std::size_t i = played.Count() - frames; i < played.Count(); ++i) sounding += played.Silent(i) ? 0 : 1;

@@ -171,6 +171,9 @@ std::optional<int> ChildProcess::WaitForExit(std::chrono::milliseconds Limit) {
   }
   if (reaped != FPid) return std::nullopt;
   FExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  // What it wrote is read to the end before its end is told.
+  if (FOutputReader.joinable()) FOutputReader.join();
+  if (FErrorReader.joinable()) FErrorReader.join();
   return FExitCode;
 }
 

@@ -42,7 +42,8 @@ class ChildProcess {
   // The program runs in a process group of its own: a signal meant for the test does not reach it.
   pid_t Pid() const { return FPid; }
   // The exit code once the program has ended within `Limit`, 128 + the signal when a signal ended it;
-  // nothing when it still runs.
+  // nothing when it still runs. Once it has ended, everything it wrote has been read (OnOutput has had
+  // it all, ErrorOutput holds it all), unless a child of its own still holds its output.
   std::optional<int> WaitForExit(std::chrono::milliseconds Limit);
   // Waits for the end however long it takes; the exit code as above.
   int Wait();
