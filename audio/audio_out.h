@@ -74,7 +74,8 @@ class TALAudioOut : public TALBasicAudioOut {
   std::uint64_t QueuedFrames();
   // Where the stream stands, read at one moment: the frames the open device has played since it
   // opened, the audio waiting as QueuedFrames counts it, and the device's period (0 when its driver
-  // does not say). A frame that arrives now is taken by the device within Queued + Period frames.
+  // does not say). A frame that arrives now is taken by the device within the time of Queued + Period
+  // frames.
   struct Position {
     std::uint64_t Played = 0;
     std::uint64_t Queued = 0;

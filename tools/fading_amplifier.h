@@ -26,8 +26,9 @@ class TFadingAmplifier : public TALAmplifier {
   void FadeOut(double ASeconds, std::function<void()> AOnSilent = nullptr);
   // Any thread. Whether a block has gone out silent at the end of the fade.
   bool FadedOut() const;
-  // Any thread. The frames sent silent since the fade ended: downstream, everything after the last
-  // of these many frames is silence.
+  // Any thread. The frames the fade has made silent, counted as their blocks are scaled (the last
+  // block may still be on its way downstream): of what this amplifier has sent, the last this many
+  // frames are silence.
   std::uint64_t SilentFrames() const;
 
  protected:
