@@ -427,6 +427,9 @@ void TALAudioOut::EnabledChanged() {
   const TALWaveFormatExtensible format = *FWaveFormat;
   // Reopening in the stored format starts no stream: whether that stream has stopped stays as it was.
   OpenDevice(format);
+  // An output that pumps asks upstream again, as at a start: nothing else would fill the new device's
+  // prefill, and it would stay paused and silent for good.
+  if (HOut != 0) StartPumping();
 }
 
 void TALAudioOut::DeviceMessage(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeader* AWaveHdr) {
@@ -541,12 +544,15 @@ void TALAudioOut::WaitUntilDeviceIdle() {
   if (thread) thread->WaitUntilIdle();
 }
 
-std::uint64_t TALAudioOut::QueuedFrames() {
+std::uint64_t TALAudioOut::QueuedFrames() { return StreamPosition().Queued; }
+
+TALAudioOut::Position TALAudioOut::StreamPosition() {
   LockSection write = FLock->WriteLock();
   TALParamsSection params(*FParams);
   WaveOutStatus status;
-  if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError) return FBufferQueue.Frames();
-  return status.queuedFrames + FBufferQueue.Frames();
+  if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError)
+    return {0, FBufferQueue.Frames(), 0};
+  return {status.playedFrames, status.queuedFrames + FBufferQueue.Frames(), status.periodFrames};
 }
 
 bool TALAudioOut::GetDeviceStatus(WaveOutStatus& AStatus) {

@@ -22,7 +22,7 @@
 
 #include "platform/core/data_folders.h"
 #include "tests/platform/ui_sdl/x_server.h"
-#include "tests/program/program_fixture.h"
+#include "tests/support/child_process.h"
 #include "tests/program/reference_window.h"
 
 namespace {
@@ -98,7 +98,8 @@ std::vector<std::string> ChildEnvironment() {
 std::unique_ptr<test::ChildProcess> StartWindow(bool Bare) {
   std::vector<std::string> argv = Bare ? std::vector<std::string>{ProgramFile().string(), "--bare-window"}
                                        : std::vector<std::string>{SIB_PROGRAM};
-  return std::make_unique<test::ChildProcess>(test::ChildProcess::Options{argv, ChildEnvironment(), SIB_DATA_DIR, {}});
+  return std::make_unique<test::ChildProcess>(
+      test::ChildProcess::Options{.Argv = argv, .Environment = ChildEnvironment(), .Folder = SIB_DATA_DIR});
 }
 
 void Stop(std::unique_ptr<test::ChildProcess>& Child) {
@@ -188,10 +189,9 @@ void PlayingHeadless(benchmark::State& State, const char* PacedBy) {
   EnsureServer();
   for (auto _ : State) {
     test::ChildProcess player(
-        {{SIB_PLAYER, "--noise", "pink", "--level", "50", "--seconds", "13", "--paced-by", PacedBy},
-         ChildEnvironment(),
-         SIB_DATA_DIR,
-         {}});
+        {.Argv = {SIB_PLAYER, "--noise", "pink", "--level", "50", "--seconds", "13", "--paced-by", PacedBy},
+         .Environment = ChildEnvironment(),
+         .Folder = SIB_DATA_DIR});
     std::this_thread::sleep_for(1s);
     MeasureFor(State, player.Pid());
     player.WaitForExit(10s);

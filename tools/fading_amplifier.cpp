@@ -20,6 +20,11 @@ bool TFadingAmplifier::FadedOut() const {
   return FFadedOut;
 }
 
+std::uint64_t TFadingAmplifier::SilentFrames() const {
+  LockSection read = FLock->ReadLock();
+  return FSilentFrames;
+}
+
 std::optional<double> TFadingAmplifier::NextFactorLocked(std::uint32_t AFrames, std::uint32_t ARate) {
   if (!FFadeSeconds) return std::nullopt;
   if (FFadeFrames == 0)
@@ -29,7 +34,10 @@ std::optional<double> TFadingAmplifier::NextFactorLocked(std::uint32_t AFrames, 
                                                     : static_cast<double>(FFadeFrames - FFadedFrames) /
                                                           static_cast<double>(FFadeFrames);
   FFadedFrames += AFrames;
-  if (factor == 0.0) FFadedOut = true;
+  if (factor == 0.0) {
+    FFadedOut = true;
+    FSilentFrames += AFrames;
+  }
   return factor;
 }
 

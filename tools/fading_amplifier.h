@@ -26,6 +26,10 @@ class TFadingAmplifier : public TALAmplifier {
   void FadeOut(double ASeconds, std::function<void()> AOnSilent = nullptr);
   // Any thread. Whether a block has gone out silent at the end of the fade.
   bool FadedOut() const;
+  // Any thread. The frames the fade has made silent, counted as their blocks are scaled (the last
+  // block may still be on its way downstream): of what this amplifier has sent, the last this many
+  // frames are silence.
+  std::uint64_t SilentFrames() const;
 
  protected:
   void ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>& AOut, bool& ASend) override;
@@ -38,6 +42,7 @@ class TFadingAmplifier : public TALAmplifier {
   std::optional<double> FFadeSeconds;  // asked for; none: no fade
   std::uint64_t FFadeFrames = 0;       // its length in frames, once its first block has come
   std::uint64_t FFadedFrames = 0;      // how far it has come
+  std::uint64_t FSilentFrames = 0;     // sent at a factor of 0
   bool FFadedOut = false;
   std::function<void()> FOnSilent;
 };

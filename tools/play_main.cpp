@@ -27,6 +27,7 @@
 #include "tools/noise_chain.h"
 #include "tools/play_mpris.h"
 #include "tools/play_options.h"
+#include "tools/sleep_timer.h"
 
 namespace sib {
 namespace {
@@ -39,10 +40,6 @@ constexpr std::uint32_t kPumpingPrefillMs = 1000;
 // Blocks of 93 ms: every block costs the same handling whatever its size, and nothing here needs
 // short ones (the level does not change while playing, and a fade moves by a block at a time).
 constexpr std::int32_t kPumpingBlockFrames = 4096;
-// How long the sleep timer waits past its time for a fade that runs late, and for the device to have
-// played out what it held.
-constexpr auto kSleepGrace = std::chrono::seconds(1);
-constexpr auto kPlayOutMargin = std::chrono::milliseconds(50);
 
 void ListDevices() {
   std::cout << "Default\n";
@@ -118,7 +115,6 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   StopSignals signals(app);
   TSLPoolTrimming trimming;
   std::atomic<bool> reported{false};
-  std::atomic<bool> silent{false};  // the sleep timer's fade has gone silent
   NoiseChain::Options chainOptions;
   chainOptions.DeviceName = AOptions.Device;
   chainOptions.OutputPumps = AOptions.Pace == PlayPace::Device;
@@ -134,6 +130,10 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   };
   NoiseChain chain(chainOptions);
   chain.SetLevel(AOptions.Level);
+  std::optional<SleepTimer> sleep;
+  if (AOptions.SleepMinutes)
+    sleep.emplace(*AOptions.SleepMinutes, chain, chainOptions.PrefillMs, chainOptions.BlockFrames);
+  const auto started = app.Now();
   chain.SetFile(AFile.string());
   chain.Start();
   PlayMpris::Options controlOptions;
@@ -144,36 +144,22 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   PlayMpris control(app, chain, controlOptions);
   int exitCode = 0;
   using Duration = MessageWait::Clock::duration;
-  const double seconds = AOptions.Seconds      ? *AOptions.Seconds
-                         : AOptions.SleepMinutes ? *AOptions.SleepMinutes * 60
-                                                 : 365.0 * 24 * 3600;
-  const auto deadline = app.Now() + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
-  // The sleep timer's fade, block by block in the amplifier; it begins at fadeAt (never without the
-  // timer, and never again once begun).
   constexpr auto kNever = MessageWait::TimePoint::max();
-  auto fadeAt = kNever;
-  const SleepFade fade = SleepFadeOf(AOptions.SleepMinutes.value_or(0));
-  if (AOptions.SleepMinutes)
-    fadeAt = deadline - std::chrono::duration_cast<Duration>(std::chrono::duration<double>(fade.Length));
-  // The end: the time, unless a fade that runs late (a busy machine) still sounds; then its silence,
-  // a second past the time at most, so that the noise never ends with a step.
+  // Without a time, a year: every wait stays a finite one.
+  const double seconds = AOptions.Seconds ? *AOptions.Seconds : 365.0 * 24 * 3600;
+  const auto deadline = started + std::chrono::duration_cast<Duration>(std::chrono::duration<double>(seconds));
+  if (sleep) sleep->Start(started);
   const auto over = [&] {
     const auto now = app.Now();
-    const bool lateFade = AOptions.SleepMinutes && !silent && control.Playing();
-    return now >= deadline + (lateFade ? kSleepGrace : Duration::zero());
+    return sleep ? sleep->Over(now, control.Playing()) : now >= deadline;
   };
   const auto ending = [&] { return signals.Received() || control.QuitAsked(); };
   const auto statusPeriod = std::chrono::duration_cast<Duration>(std::chrono::seconds(1));
-  auto nextStatus = AOptions.Status ? app.Now() + statusPeriod : kNever;
+  auto nextStatus = AOptions.Status ? started + statusPeriod : kNever;
   while (!ending() && !over() && exitCode == 0) {
-    if (app.Now() >= fadeAt) {
-      chain.Fader()->FadeOut(fade.Length, [&] {
-        silent = true;
-        app.Post([] {});
-      });
-      fadeAt = kNever;
-    }
-    const auto next = std::min({fadeAt, nextStatus, app.Now() < deadline ? deadline : deadline + kSleepGrace});
+    const auto now = app.Now();
+    const auto next =
+        sleep ? std::min({nextStatus, sleep->Update(now), sleep->NextLook(now)}) : std::min(nextStatus, deadline);
     app.RunUntil([&] { return ending() || reported || over(); }, std::max(next - app.Now(), Duration::zero()));
     // Cleared once seen: a report made before the loop (a device that failed to open) ends its wait.
     reported = false;
@@ -185,14 +171,8 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
       nextStatus += statusPeriod;
     }
   }
-  const std::uint32_t rate = chain.Player()->WaveFormat().Format.nSamplesPerSec;
+  // What the output still holds at a sleep timer's end is the fade's silence.
   chain.Stop();
-  // The sleep timer ends in the silence it faded to: the device plays out what it holds of the fade
-  // before it is closed.
-  if (AOptions.SleepMinutes && !ending() && exitCode == 0 && rate > 0) {
-    const double held = static_cast<double>(chain.Output()->QueuedFrames()) / rate;
-    app.RunUntil(ending, std::chrono::duration_cast<Duration>(std::chrono::duration<double>(held)) + kPlayOutMargin);
-  }
   return exitCode;
 }
 

@@ -44,11 +44,15 @@ class SdlPort final : public WaveOutPort {
       : driver_(driver), renderer_(renderer), frameBytes_(frameBytes) {}
   ~SdlPort() override;
 
-  void attach(SDL_AudioDeviceID id) { id_ = id; }
+  void attach(SDL_AudioDeviceID id, std::uint32_t periodFrames) {
+    id_ = id;
+    periodFrames_ = periodFrames;
+  }
   SDL_AudioDeviceID id() const { return id_; }
   WaveOutRenderer& renderer() { return renderer_; }
 
   void start() override { SDL_PauseAudioDevice(id_, 0); }
+  std::uint32_t periodFrames() const override { return periodFrames_; }
 
   // SDL's audio thread, with the device lock held. SDL goes on calling back at the device's pace after
   // it has lost the device (its status then reads stopped), so the loss is seen here, within a period,
@@ -65,6 +69,7 @@ class SdlPort final : public WaveOutPort {
   WaveOutRenderer& renderer_;
   std::size_t frameBytes_;
   SDL_AudioDeviceID id_ = 0;
+  std::uint32_t periodFrames_ = 0;  // what SDL granted
 };
 
 // SDL's open, close and enumeration calls are not made from two threads at once: one mutex
@@ -112,7 +117,7 @@ class SdlDriver final : public WaveOutDriver {
     const SDL_AudioDeviceID id =
         SDL_OpenAudioDevice(deviceId == kWaveMapper ? nullptr : name.c_str(), 0, &wanted, &obtained, 0);
     if (id == 0) return resultOfFailedOpen();
-    opened->attach(id);
+    opened->attach(id, obtained.samples);
     ports_.push_back(opened.get());
     port = std::move(opened);
     return kMMNoError;

@@ -20,6 +20,7 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
     started_ = true;
     startedAt_ = owner_.now_;
   }
+  std::uint32_t periodFrames() const override { return owner_.options_.periodFrames; }
 
  private:
   friend class SimulatedWaveOut;

@@ -93,6 +93,9 @@ struct WaveOutStatus {
   std::uint64_t queuedFrames = 0;    // written and not yet taken
   std::uint64_t underrunFrames = 0;  // device frames filled with silence because nothing was queued
                                      // while running, counted once something had been played
+  // The frames the device takes at a time (its period): a frame written now is taken up to this much
+  // after queuedFrames suggest. 0 when the driver does not say.
+  std::uint32_t periodFrames = 0;
   double rateAdjustPpm = 0.0;
   bool deviceLost = false;
 };

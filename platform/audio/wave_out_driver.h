@@ -30,6 +30,8 @@ class WaveOutPort {
  public:
   virtual ~WaveOutPort() = default;  // when it returns, render is not running and will not be called again
   virtual void start() = 0;          // from now on the device may call render
+  // The frames the device asks for per render call; 0 when they vary or are not known.
+  virtual std::uint32_t periodFrames() const { return 0; }
 };
 
 class WaveOutDriver {

@@ -251,6 +251,7 @@ MMResult WaveOutStream::status(WaveOutStatus& status) {
   status.playedFrames = played;
   status.queuedFrames = writtenFrames_ > played ? writtenFrames_ - played : 0;
   status.underrunFrames = underrunFrames_;
+  status.periodFrames = port_->periodFrames();
   status.rateAdjustPpm = static_cast<double>(rateAdjustPpb_.load(std::memory_order_relaxed)) / 1000.0;
   status.deviceLost = lost_.load(std::memory_order_acquire);
   return kMMNoError;

@@ -60,14 +60,18 @@ TEST(FadingAmplifier, AFadeFallsByEachBlocksShareAndEndsSilentForGood) {
       {100, 5000}, {100, 4500}, {30, 4000}, {100, 3850},  // a short block (the end of a pass) moves less
       {100, 3350}, {100, 2850}, {100, 2350}, {100, 1850}, {100, 1350}, {100, 850}, {70, 350}, {100, 0}, {100, 0},
   };
+  std::uint64_t silentFrames = 0;
   for (std::size_t i = 0; i < std::size(rows); ++i) {
     EXPECT_EQ(chain.Block(rows[i].Frames), rows[i].Level) << "block " << i;
     EXPECT_EQ(chain.amp->FadedOut(), rows[i].Level == 0) << "block " << i;
     EXPECT_EQ(silent, rows[i].Level == 0 ? 1 : 0) << "block " << i;
+    if (rows[i].Level == 0) silentFrames += rows[i].Frames;
+    EXPECT_EQ(chain.amp->SilentFrames(), silentFrames) << "block " << i;
   }
   // Asking again does not start it over.
   chain.amp->FadeOut(1.0);
   EXPECT_EQ(chain.Block(100), 0);
+  EXPECT_EQ(chain.amp->SilentFrames(), silentFrames + 100);
 }
 
 TEST(FadingAmplifier, ALevelChangedDuringTheFadeFadesFromTheNewLevel) {

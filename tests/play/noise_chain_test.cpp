@@ -121,6 +121,49 @@ TEST_F(NoiseChainOnDisk, WhiteAtLevel100ReachesTheDeviceAsTheRecordingTimesAFift
   }
 }
 
+// ---- On the simulated device, the output pumping ------------------------------------------------------
+
+// The desktop's control stops and starts the headless player as the window's button does: the output
+// is disabled and enabled again, which reopens its device. An output that pumps must then ask for the
+// prefill again, or the new device would wait for it, paused and silent, for good.
+TEST(NoiseChainPumping, AStopAndAStartPlayTheNoiseAgain) {
+  Application app;
+  SimulatedWaveOut sim;
+  ScopedWaveOutDriver driver{sim};
+  NoiseChain::Options options;
+  options.OutputPumps = true;
+  options.PrefillMs = 300;
+  options.BlockFrames = 4096;
+  NoiseChain chain(options);
+  chain.SetLevel(100);
+  chain.SetFile(Recording("White.wav"));
+  chain.Start();
+  // Plays for `time`, 10 ms at a time as a sound card would take it; how many of the last `frames`
+  // the device played were not silent.
+  const auto playFor = [&](std::chrono::milliseconds time, std::uint64_t frames) {
+    for (auto played = std::chrono::milliseconds(0); played < time; played += std::chrono::milliseconds(10)) {
+      sim.advance(std::chrono::milliseconds(10));
+      chain.Output()->WaitUntilDeviceIdle();
+      app.ProcessMessages();
+    }
+    const Frames played = FromBytes(sim.played(0));
+    std::size_t sounding = 0;
+    for (std::size_t i = played.Count() - frames; i < played.Count(); ++i) sounding += played.Silent(i) ? 0 : 1;
+    return sounding;
+  };
+  constexpr std::uint64_t kHalfSecond = kRate / 2;
+  EXPECT_EQ(playFor(std::chrono::seconds(1), kHalfSecond), kHalfSecond) << "playing";
+  chain.Stop();
+  EXPECT_EQ(playFor(std::chrono::seconds(1), kHalfSecond), 0u) << "stopped";
+  for (int round = 1; round <= 2; ++round) {
+    chain.Start();
+    EXPECT_EQ(playFor(std::chrono::seconds(1), kHalfSecond), kHalfSecond) << "started again, round " << round;
+    chain.Stop();
+    EXPECT_EQ(playFor(std::chrono::seconds(1), kHalfSecond), 0u) << "stopped again, round " << round;
+  }
+  EXPECT_EQ(chain.TakeErrors(), std::vector<std::string>{});
+}
+
 // ---- On the simulated device, the player on its own clock ---------------------------------------------
 
 // The player's clock stands still; each step the test makes one block and moves the device's clock on

@@ -9,10 +9,11 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 
 #include "tests/audio/wave_fixtures.h"
 #include "tests/platform/desktop/session_bus.h"
-#include "tests/program/program_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace sib::test {
 namespace {
@@ -20,7 +21,9 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr int kRate = 44100;
-constexpr std::size_t kBlockFrames = 1024;
+// The blocks sibilon-play pumps when the device sets the pace; the output holds about a second of them
+// between the amplifier and the device, so a change is heard that much later.
+constexpr std::size_t kBlockFrames = 4096;
 constexpr const char* kName = "org.mpris.MediaPlayer2.sibilon";
 
 // A second of stereo 16-bit frames that all hold `Value`.
@@ -43,11 +46,15 @@ class DiskOutput {
   }
   // Waits until the file holds `Count` frames, following the folder's changes.
   bool WaitForFrames(std::size_t Count, std::chrono::milliseconds Limit) const {
+    return WaitUntil([&] { return Frames() >= Count; }, Limit);
+  }
+  // Waits until `Done` holds, looking again whenever the file changes.
+  bool WaitUntil(const std::function<bool()>& Done, std::chrono::milliseconds Limit) const {
     const int watch = inotify_init1(IN_CLOEXEC);
     inotify_add_watch(watch, FFile.parent_path().c_str(), IN_MODIFY | IN_CREATE);
     const auto until = std::chrono::steady_clock::now() + Limit;
     bool reached = false;
-    while (!(reached = Frames() >= Count) && std::chrono::steady_clock::now() < until) {
+    while (!(reached = Done()) && std::chrono::steady_clock::now() < until) {
       pollfd fd{watch, POLLIN, 0};
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
       if (::poll(&fd, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0))) > 0) {
@@ -85,25 +92,19 @@ std::vector<int> Plateaus(const std::vector<std::int16_t>& Samples, std::size_t 
 
 class HeadlessPlayer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // What the sound and bus libraries keep for the life of the program is theirs.
-    std::ofstream(FSuppressions) << "leak:libSDL2\nleak:libdbus\nleak:libsystemd\n";
-  }
-  void TearDown() override { std::filesystem::remove(FSuppressions); }
-
   std::unique_ptr<ChildProcess> Start(std::vector<std::string> Arguments, const std::string& BusAddress) {
     Arguments.insert(Arguments.begin(), SIB_PLAY_PROGRAM);
+    // What the sound and bus libraries keep for the life of the program is theirs.
+    const std::string leaks = LeakSuppressions(FFolder.path("lsan.txt"), {"libSDL2", "libdbus", "libsystemd"});
     return std::make_unique<ChildProcess>(ChildProcess::Options{
-        Arguments,
-        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + FOutput.File().string(),
-         "DBUS_SESSION_BUS_ADDRESS=" + BusAddress, "LSAN_OPTIONS=suppressions=" + FSuppressions.string()},
-        FFolder.path(""),
-        {}});
+        .Argv = Arguments,
+        .Environment = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + FOutput.File().string(),
+                        "DBUS_SESSION_BUS_ADDRESS=" + BusAddress, leaks},
+        .Folder = FFolder.path("")});
   }
 
   TempFolder FFolder;
   DiskOutput FOutput{FFolder.path("played.raw")};
-  std::filesystem::path FSuppressions = FFolder.path("lsan.txt");
 };
 
 TEST_F(HeadlessPlayer, PlayerctlDrivesItAsItDrivesTheWindow) {
@@ -172,8 +173,15 @@ TEST_F(HeadlessPlayer, PlayerctlDrivesItAsItDrivesTheWindow) {
       EXPECT_EQ(result.Output, row.Output) << what;
     }
   }
-  // White at 0.8 for half a second; then the desktop ends it.
-  ASSERT_TRUE(FOutput.WaitForFrames(FOutput.Frames() + kRate / 2, 10s));
+  // White at 0.8, once it has been heard for half a second (the output still held what went before);
+  // then the desktop ends it.
+  ASSERT_TRUE(FOutput.WaitUntil(
+      [&] {
+        const std::vector<int> levels = Plateaus(FOutput.Left(), kRate / 2);
+        return !levels.empty() && levels.back() == 3200;
+      },
+      10s))
+      << "white at 0.8 was not heard";
   EXPECT_EQ(RunBusClient(bus.Address(), call("org.mpris.MediaPlayer2.Quit")).ExitCode, 0);
   EXPECT_EQ(player->WaitForExit(30s), std::optional<int>(0)) << player->ErrorOutput();
 
@@ -208,7 +216,7 @@ TEST_F(HeadlessPlayer, TheSleepTimerFadesToSilenceInStepsOfABlockAndEndsWithZero
   ASSERT_LT(last, left.size()) << "the sound did not end in silence";
   ASSERT_GT(last - first, 5u * kRate) << "the fade was cut short";
   // Block by block: each block's level, then the next one's no more than one block's share of the fade
-  // lower (6000 × 1024 / (6 × 44100) ≈ 23.2, and a unit of rounding), never higher; 0 at the end. The
+  // lower (6000 × 4096 / (6 × 44100) ≈ 92.9, and a unit of rounding), never higher; 0 at the end. The
   // short block at the end of each pass of the recording is a level of its own. A stretch of silence
   // between two levels is the device running short, not the fade: counted and passed over.
   std::vector<int> levels = Plateaus(std::vector<std::int16_t>(left.begin() + first, left.end()), 48);
@@ -218,7 +226,7 @@ TEST_F(HeadlessPlayer, TheSleepTimerFadesToSilenceInStepsOfABlockAndEndsWithZero
       levels.erase(levels.begin() + static_cast<std::ptrdiff_t>(i - 1));
       ++gaps;
     }
-  ASSERT_GT(levels.size(), 250u);
+  ASSERT_GT(levels.size(), 6 * kRate / kBlockFrames - 4) << "the fade did not move block by block";
   EXPECT_EQ(levels.front(), 6000) << "the fade did not begin at the level (30000 × 0.2)";
   EXPECT_EQ(levels.back(), 0);
   const double step = 6000.0 * kBlockFrames / (6.0 * kRate) + 1;

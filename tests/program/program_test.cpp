@@ -4,6 +4,7 @@
 // this process, and the recorded noise with the recordings themselves.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,8 +12,9 @@
 
 #include "tests/app/window_fixture.h"
 #include "tests/platform/desktop/session_bus.h"
-#include "tests/program/program_fixture.h"
+#include "tests/platform/media/wave_fixtures.h"
 #include "tests/program/reference_window.h"
+#include "tests/support/sound_server.h"
 #include "x_server.h"
 
 namespace sib::test {
@@ -48,9 +50,8 @@ class Program : public ::testing::Test {
   void SetUp() override {
     // What the X libraries, fontconfig, SDL's drivers and the sound client keep for the life of the
     // program is theirs, not ours: the leak checker of a sanitised program is told so.
-    FSuppressions = std::filesystem::temp_directory_path() / ("sib-lsan-" + std::to_string(::getpid()) + ".txt");
-    std::ofstream(FSuppressions) << "leak:libfontconfig.so\nleak:libX11.so\nleak:libSDL2\nleak:libxkbcommon\n"
-                                    "leak:libdbus\nleak:libcairo.so\nleak:libpulse\nleak:libglib\nleak:libsystemd\n";
+    FLeaks = LeakSuppressions(FSuppressions, {"libfontconfig.so", "libX11.so", "libSDL2", "libxkbcommon", "libdbus",
+                                              "libcairo.so", "libpulse", "libglib", "libsystemd"});
   }
   void TearDown() override {
     std::error_code ignored;
@@ -58,14 +59,15 @@ class Program : public ::testing::Test {
   }
 
   // Starts the program in `Folder`, playing to `Sound`, on the session bus at `Bus`.
-  std::unique_ptr<ChildProcess> Start(const std::filesystem::path& Folder, const PulseServer& Sound,
+  std::unique_ptr<ChildProcess> Start(const std::filesystem::path& Folder, const SoundServer& Sound,
                                       const std::string& Bus = kNoBus) {
     std::vector<std::string> environment = Sound.ClientEnvironment();
     environment.insert(environment.end(),
                        {"SDL_AUDIODRIVER=pulseaudio", "SDL_VIDEODRIVER=x11", "DISPLAY=" + FX->Display(),
                         // A desktop session has a bus; without one libdbus would first try to start one.
-                        "DBUS_SESSION_BUS_ADDRESS=" + Bus, "LSAN_OPTIONS=suppressions=" + FSuppressions.string()});
-    return std::make_unique<ChildProcess>(ChildProcess::Options{{SIB_PROGRAM}, environment, Folder, {}});
+                        "DBUS_SESSION_BUS_ADDRESS=" + Bus, FLeaks});
+    return std::make_unique<ChildProcess>(
+        ChildProcess::Options{.Argv = {SIB_PROGRAM}, .Environment = environment, .Folder = Folder});
   }
 
   static void Xdotool(std::vector<std::string> Args) {
@@ -86,7 +88,9 @@ class Program : public ::testing::Test {
   }
 
   static inline XServer* FX = nullptr;
-  std::filesystem::path FSuppressions;
+  const std::filesystem::path FSuppressions =
+      std::filesystem::temp_directory_path() / ("sib-lsan-" + std::to_string(::getpid()) + ".txt");
+  std::string FLeaks;  // the environment entry that names FSuppressions
   std::string FWindow;
 };
 
@@ -116,12 +120,13 @@ std::size_t SilenceFrom(const MonitorRecorder& Recorder, std::size_t From, std::
 }
 
 TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) {
-  const std::vector<std::int16_t> pink = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "Pink.wav");
-  const std::vector<std::int16_t> white = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "White.wav");
+  const std::vector<std::int16_t> pink = readPcm16(std::string(SIB_DATA_DIR) + "/Pink.wav");
+  const std::vector<std::int16_t> white = readPcm16(std::string(SIB_DATA_DIR) + "/White.wav");
+  ASSERT_FALSE(pink.empty() || white.empty()) << "the build's recordings are missing";
   ReferenceWindow reference(SIB_DATA_DIR);
   TForm1& window = *reference.form;
 
-  PulseServer sound;
+  SoundServer sound;
   MonitorRecorder recorder(sound);
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
@@ -232,7 +237,7 @@ TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) 
 }
 
 TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClosed) {
-  PulseServer sound;
+  SoundServer sound;
   RecordingsFolder folder{"Brown.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
   const unsigned long box = WaitForWindowNamed("Sibilon", 60000);
@@ -259,12 +264,13 @@ TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClos
 }
 
 TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
-  const std::vector<std::int16_t> pink = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "Pink.wav");
-  const std::vector<std::int16_t> white = WaveSamples(std::filesystem::path(SIB_DATA_DIR) / "White.wav");
+  const std::vector<std::int16_t> pink = readPcm16(std::string(SIB_DATA_DIR) + "/Pink.wav");
+  const std::vector<std::int16_t> white = readPcm16(std::string(SIB_DATA_DIR) + "/White.wav");
+  ASSERT_FALSE(pink.empty() || white.empty()) << "the build's recordings are missing";
   ReferenceWindow reference(SIB_DATA_DIR);
   TForm1& window = *reference.form;
 
-  PulseServer sound;
+  SoundServer sound;
   MonitorRecorder recorder(sound);
   SessionBus bus;
   BusClient client(bus.Address());
@@ -349,7 +355,8 @@ TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
 
   // Raise: the window comes over another one that covers it (there is no window manager here, so the
   // X server's stacking order tells which is on top).
-  ChildProcess cover({{"xmessage", "-geometry", "1280x1024+0+0", "cover"}, {"DISPLAY=" + FX->Display()}, {}, {}});
+  ChildProcess cover(
+      {.Argv = {"xmessage", "-geometry", "1280x1024+0+0", "cover"}, .Environment = {"DISPLAY=" + FX->Display()}});
   ASSERT_EQ(RunProgram({"timeout", "30", "xdotool", "search", "--sync", "--onlyvisible", "--classname", "xmessage"})
                 .exitCode,
             0);

@@ -19,7 +19,7 @@
 
 #include "platform/core/numeric.h"
 #include "tests/platform/media/wave_fixtures.h"
-#include "tests/sound/sound_server.h"
+#include "tests/support/sound_server.h"
 
 namespace sib {
 namespace {
@@ -126,14 +126,15 @@ std::string Log(const std::string& path) {
 
 std::vector<std::string> DiskEnvironment(const std::string& raw) {
   return {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw,
-          test::LeakSuppressions(std::filesystem::path(raw).parent_path().string())};
+          test::LeakSuppressions(std::filesystem::path(raw).parent_path() / "lsan.supp")};
 }
 
 TEST(PlayOnDisk, WhiteAtLevel100IsTheRecordingTimesAFifthRoundedHalfToEvenWithNoGap) {
   test::TempDir dir;
   const std::string raw = dir.file("white.raw");
-  test::ChildProcess play({SIB_PLAY_PROGRAM, "--noise", "white", "--level", "100", "--seconds", "4"},
-                          DiskEnvironment(raw), dir.file("play.log"));
+  test::ChildProcess play({.Argv = {SIB_PLAY_PROGRAM, "--noise", "white", "--level", "100", "--seconds", "4"},
+                          .Environment = DiskEnvironment(raw),
+                          .Log = dir.file("play.log")});
   ASSERT_EQ(play.Wait(), 0) << Log(dir.file("play.log"));
   const std::vector<std::int16_t> white = test::readPcm16(std::string(SIB_DATA_DIR) + "/White.wav");
   ASSERT_GT(white.size(), 2 * kRate * 10);
@@ -154,9 +155,10 @@ TEST(PlayOnDisk, ShortFilesOfEveryCodedFormatLoopAsSoxsDecodeTimesAFifthWithNoGa
   }
   // All at once: each plays in real time on a disk device of its own.
   for (std::size_t i = 0; i < files.size(); ++i) {
-    players.push_back(std::make_unique<test::ChildProcess>(
-        std::vector<std::string>{SIB_PLAY_PROGRAM, "--file", files[i].path, "--level", "100", "--seconds", "4.5"},
-        DiskEnvironment(dir.file(std::to_string(i) + ".raw")), dir.file(std::to_string(i) + ".log")));
+    players.push_back(std::make_unique<test::ChildProcess>(test::ChildProcess::Options{
+        .Argv = {SIB_PLAY_PROGRAM, "--file", files[i].path, "--level", "100", "--seconds", "4.5"},
+        .Environment = DiskEnvironment(dir.file(std::to_string(i) + ".raw")),
+        .Log = dir.file(std::to_string(i) + ".log")}));
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
     const CodedRow& row = CodedRows()[i];
@@ -174,29 +176,20 @@ TEST(PlayOnDisk, ShortFilesOfEveryCodedFormatLoopAsSoxsDecodeTimesAFifthWithNoGa
 
 TEST(PlayThroughSoundServer, AfterTheServerIsKilledAndStartedAgainTheNoiseComesBackWithin3SecondsByItself) {
   test::SoundServer server;
-  const std::string folder = server.Folder();
-  auto recording = std::make_unique<test::MonitorRecording>(server, "out0", folder + "/before.raw");
-  test::ChildProcess play({SIB_PLAY_PROGRAM, "--noise", "pink", "--level", "50", "--seconds", "9"},
-                          server.Environment(), folder + "/play.log");
-  ASSERT_TRUE(test::WaitUntil(
-      [&] {
-        const auto samples = recording->Samples();
-        return test::FirstSound(samples, 2) < samples.size() / 2;
-      },
-      5s))
-      << "no sound before the restart" << Log(folder + "/play.log");
+  const std::string folder = server.Folder().string();
+  auto recording = std::make_unique<test::MonitorRecorder>(server, "out0");
+  test::ChildProcess play({.Argv = {SIB_PLAY_PROGRAM, "--noise", "pink", "--level", "50", "--seconds", "9"},
+                           .Environment = server.Environment(),
+                           .Log = folder + "/play.log"});
+  // Any sound at all.
+  ASSERT_TRUE(recording->WaitForSound(0, 0, 5s)) << "no sound before the restart" << Log(folder + "/play.log");
 
   server.Kill();
   recording.reset();
   server.Start();
   const auto back = std::chrono::steady_clock::now();
-  recording = std::make_unique<test::MonitorRecording>(server, "out0", folder + "/after.raw");
-  const bool heard = test::WaitUntil(
-      [&] {
-        const auto samples = recording->Samples();
-        return test::FirstSound(samples, 2) < samples.size() / 2;
-      },
-      5s);
+  recording = std::make_unique<test::MonitorRecorder>(server, "out0");
+  const bool heard = recording->WaitForSound(0, 0, 5s).has_value();
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - back).count();
   ASSERT_TRUE(heard) << "no sound within 5 s of the server's return" << Log(folder + "/play.log");
   EXPECT_LE(seconds, 3.0) << "seconds from the server's return to the noise on its monitor";
@@ -226,17 +219,18 @@ Silence LongestSilence(const std::vector<std::int16_t>& samples, int channels, s
 std::vector<std::string> PlayWindowsChain(test::SoundServer& server, const test::TempDir& dir,
                                           const std::vector<CodedFile>& files, const std::vector<std::size_t>& rows,
                                           int attempt) {
-  std::vector<std::unique_ptr<test::MonitorRecording>> recordings;
+  std::vector<std::unique_ptr<test::MonitorRecorder>> recordings;
   std::vector<std::unique_ptr<test::ChildProcess>> players;
   std::vector<std::string> stems;
   for (const std::size_t i : rows) {
     const std::string sink = "out" + std::to_string(i);
     stems.push_back(dir.file(sink + "-" + std::to_string(attempt)));
-    recordings.push_back(std::make_unique<test::MonitorRecording>(server, sink, stems.back() + ".raw"));
-    players.push_back(std::make_unique<test::ChildProcess>(
-        std::vector<std::string>{SIB_PLAY_PROGRAM, "--paced-by", "player", "--device", sink, "--file", files[i].path,
-                                 "--level", "100", "--seconds", "6"},
-        server.Environment(), stems.back() + ".log"));
+    recordings.push_back(std::make_unique<test::MonitorRecorder>(server, sink));
+    players.push_back(std::make_unique<test::ChildProcess>(test::ChildProcess::Options{
+        .Argv = {SIB_PLAY_PROGRAM, "--paced-by", "player", "--device", sink, "--file", files[i].path, "--level", "100",
+                 "--seconds", "6"},
+        .Environment = server.Environment(),
+        .Log = stems.back() + ".log"}));
   }
   std::vector<std::string> faults(rows.size());
   for (std::size_t k = 0; k < rows.size(); ++k) {

@@ -109,6 +109,33 @@ TEST_F(SdlDummyWaveOut, PausedDeviceKeepsItsQueueUntilRestarted) {
   EXPECT_EQ(waveOutClose(out), kMMNoError);
 }
 
+// A caller that times what it writes needs to know how much the device takes at once.
+TEST_F(SdlDummyWaveOut, StatusTellsThePeriodTheDeviceTakesAtATime) {
+  struct Row {
+    std::uint32_t asked;
+    std::uint32_t told;
+  };
+  const Row rows[] = {{0, 1024}, {4096, 4096}, {16384, 16384}};  // 0: the driver's own, about 20 ms
+  MessageLog log;
+  for (const Row& row : rows) {
+    WaveOutHandle out = 0;
+    ASSERT_EQ(waveOutOpen(&out, kWaveMapper, pcmFormat(16, 2, 44100), log.callback(), WaveOutStart::Paused, row.asked),
+              kMMNoError);
+    WaveOutStatus status;
+    ASSERT_EQ(waveOutGetStatus(out, status), kMMNoError);
+    EXPECT_EQ(status.periodFrames, row.told) << "asked for " << row.asked;
+    ASSERT_EQ(waveOutClose(out), kMMNoError);
+  }
+  SimulatedWaveOut simulated({.periodFrames = 480});
+  ScopedWaveOutDriver scoped(simulated);
+  WaveOutHandle out = 0;
+  ASSERT_EQ(waveOutOpen(&out, 0, pcmFormat(16, 2, 48000), log.callback(), WaveOutStart::Paused, 4096), kMMNoError);
+  WaveOutStatus status;
+  ASSERT_EQ(waveOutGetStatus(out, status), kMMNoError);
+  EXPECT_EQ(status.periodFrames, 480u) << "the simulated device takes its own period";
+  ASSERT_EQ(waveOutClose(out), kMMNoError);
+}
+
 TEST_F(SdlDummyWaveOut, SecondOpenOfTheOnlyDeviceIsRefusedAsBusy) {
   MessageLog log;
   WaveOutHandle first = 0;

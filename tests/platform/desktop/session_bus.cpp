@@ -1,22 +1,17 @@
 #include "tests/platform/desktop/session_bus.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <mutex>
 #include <stdexcept>
-#include <thread>
-
-extern char** environ;
 
 namespace sib::test {
 namespace {
@@ -25,51 +20,6 @@ std::filesystem::path PrivateFolder(const char* Stem) {
   std::string path = (std::filesystem::temp_directory_path() / (std::string(Stem) + "-XXXXXX")).string();
   if (!::mkdtemp(path.data())) throw std::runtime_error("mkdtemp");
   return path;
-}
-
-std::vector<char*> Pointers(std::vector<std::string>& Strings) {
-  std::vector<char*> out;
-  for (std::string& s : Strings) out.push_back(s.data());
-  out.push_back(nullptr);
-  return out;
-}
-
-// Reads a pipe to its end.
-std::string ReadAll(int Fd) {
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    const ssize_t n = ::read(Fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(Fd);
-  return text;
-}
-
-// Spawns `Argv` with standard output (and error, when `Err` is given) into pipes; the pid.
-pid_t Spawn(std::vector<std::string> Argv, std::vector<std::string> Environment, int Out, int Err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, Out, 1);
-  if (Err >= 0) posix_spawn_file_actions_adddup2(&actions, Err, 2);
-  auto argv = Pointers(Argv);
-  auto envp = Pointers(Environment);
-  pid_t pid = 0;
-  const int failed = posix_spawnp(&pid, Argv[0].c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + Argv[0] + ": " + std::strerror(failed));
-  return pid;
-}
-
-// This process's environment with the bus's address in place of any other.
-std::vector<std::string> WithBus(const std::string& Address) {
-  std::vector<std::string> out;
-  for (char** e = environ; *e; ++e)
-    if (std::strncmp(*e, "DBUS_SESSION_BUS_ADDRESS=", 25) != 0) out.emplace_back(*e);
-  out.push_back("DBUS_SESSION_BUS_ADDRESS=" + Address);
-  return out;
 }
 
 std::string ErrorOf(const sd_bus_error& Error) {
@@ -90,22 +40,32 @@ SessionBus::SessionBus() : FFolder(PrivateFolder("sib-bus")) {
       << "</listen>\n  <auth>EXTERNAL</auth>\n"
          "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
          "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
-  int out[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  // Its complaints about resource limits that a test cannot raise are of no interest.
-  const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  FPid = Spawn({"dbus-daemon", "--config-file=" + (FFolder / "bus.conf").string(), "--nofork", "--nopidfile",
-                "--print-address=1"},
-               WithBus(""), out[1], quiet);
-  ::close(quiet);
-  ::close(out[1]);
-  // The daemon prints its address once it listens.
-  std::string line;
-  char c = 0;
-  while (::read(out[0], &c, 1) == 1 && c != '\n') line += c;
-  ::close(out[0]);
-  if (line.empty()) throw std::runtime_error("dbus-daemon did not start");
-  FAddress = line;
+  // The daemon prints its address once it listens. Its complaints about resource limits that a test
+  // cannot raise are of no interest.
+  std::mutex mutex;
+  std::condition_variable printed;
+  std::string output;
+  FDaemon = std::make_unique<ChildProcess>(ChildProcess::Options{
+      .Argv = {"dbus-daemon", "--config-file=" + (FFolder / "bus.conf").string(), "--nofork", "--nopidfile",
+               "--print-address=1"},
+      .Environment = {"DBUS_SESSION_BUS_ADDRESS="},
+      .OnOutput =
+          [&, first = true](std::span<const char> bytes) mutable {
+            if (!first) return;  // the first line is all there is, and all that is wanted
+            std::lock_guard lock(mutex);
+            output.append(bytes.data(), bytes.size());
+            first = output.find('\n') == std::string::npos;
+            printed.notify_all();
+          }});
+  std::unique_lock lock(mutex);
+  printed.wait_for(lock, std::chrono::seconds(30), [&] { return output.find('\n') != std::string::npos; });
+  const std::size_t end = output.find('\n');
+  FAddress = output.substr(0, end);
+  lock.unlock();
+  if (end == std::string::npos) {
+    FDaemon.reset();  // its reader stops while what it writes into is still here
+    throw std::runtime_error("dbus-daemon did not start");
+  }
 }
 
 SessionBus::~SessionBus() {
@@ -114,12 +74,7 @@ SessionBus::~SessionBus() {
   std::filesystem::remove_all(FFolder, ignored);
 }
 
-void SessionBus::Kill() {
-  if (FPid <= 0) return;
-  ::kill(FPid, SIGKILL);
-  ::waitpid(FPid, nullptr, 0);
-  FPid = 0;
-}
+void SessionBus::Kill() { FDaemon.reset(); }
 
 // --- SilentBus -----------------------------------------------------------------------------------
 
@@ -144,20 +99,15 @@ SilentBus::~SilentBus() {
 // --- RunBusClient --------------------------------------------------------------------------------
 
 ClientResult RunBusClient(const std::string& Address, const std::vector<std::string>& Argv) {
-  int out[2];
-  int err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
-  const pid_t pid = Spawn(Argv, WithBus(Address), out[1], err[1]);
-  ::close(out[1]);
-  ::close(err[1]);
+  std::string output;  // the reader's until the end has been read
+  ChildProcess client({.Argv = Argv,
+                       .Environment = {"DBUS_SESSION_BUS_ADDRESS=" + Address},
+                       .OnOutput = [&output](std::span<const char> bytes) { output.append(bytes.data(), bytes.size()); }});
   ClientResult result;
-  std::thread errors([&] { result.Errors = ReadAll(err[0]); });
-  result.Output = ReadAll(out[0]);
-  errors.join();
+  result.ExitCode = client.Wait();
+  result.Output = output;
+  result.Errors = client.ErrorOutput();
   while (!result.Output.empty() && result.Output.back() == '\n') result.Output.pop_back();
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 

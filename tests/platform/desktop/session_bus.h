@@ -4,14 +4,15 @@
 // (sd-bus), and bus clients run as programs (playerctl, dbus-send) with the bus's address.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
 
 struct sd_bus;
 
@@ -33,7 +34,7 @@ class SessionBus {
  private:
   std::filesystem::path FFolder;
   std::string FAddress;
-  pid_t FPid = 0;
+  std::unique_ptr<ChildProcess> FDaemon;
 };
 
 // A socket that accepts connections into its backlog and never reads: a bus that does not answer.

@@ -80,6 +80,7 @@ XServer::XServer(const std::string& resources) {
   ::close(ready[0]);
   if (number.empty()) throw std::runtime_error("Xvfb did not start");
   display_ = ":" + number;
+  if (const char* previous = std::getenv("DISPLAY")) previousDisplay_ = previous;
   ::setenv("DISPLAY", display_.c_str(), 1);
   if (!resources.empty()) RunProgram({"xprop", "-root", "-f", "RESOURCE_MANAGER", "8s", "-set", "RESOURCE_MANAGER", resources});
 }
@@ -88,6 +89,12 @@ XServer::~XServer() {
   if (pid_ <= 0) return;
   ::kill(pid_, SIGTERM);
   ::waitpid(pid_, nullptr, 0);
+  if (display_.empty()) return;
+  if (previousDisplay_) {
+    ::setenv("DISPLAY", previousDisplay_->c_str(), 1);
+  } else {
+    ::unsetenv("DISPLAY");
+  }
 }
 
 CommandResult RunProgram(const std::vector<std::string>& argvIn) {

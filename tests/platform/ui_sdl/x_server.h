@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,12 +21,15 @@ class XServer {
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
 
-  // ":N"; also exported as DISPLAY for this process and the programs it starts.
+  // ":N"; also exported as DISPLAY for this process and the programs it starts, while the server
+  // lives (afterwards DISPLAY is as it was: a later test's programs are not sent to a server that has
+  // gone).
   const std::string& Display() const { return display_; }
 
  private:
   pid_t pid_ = 0;
   std::string display_;
+  std::optional<std::string> previousDisplay_;
 };
 
 struct CommandResult {
