@@ -18,16 +18,7 @@
 namespace sib {
 namespace {
 
-struct LoopRow {
-  const char* name;
-  const char* encode;  // sox output options that code the 16-bit source
-  int channels;
-  double seconds;
-};
-
-std::ostream& operator<<(std::ostream& os, const LoopRow& row) {
-  return os << row.name << ", " << row.channels << " channel(s), " << row.seconds << " s";
-}
+using test::CodedRow;
 
 // Claims the pump and, from the start-pump on, asks for the next block while each one is delivered,
 // until it holds ATarget samples.
@@ -65,25 +56,9 @@ class TTestNestedPump : public TLPComponent {
   TOWPinRef<TALOWAudioSinkPin> FInputPin;
 };
 
-struct LoopFiles {
-  std::string coded;
-  std::vector<std::int16_t> expected;  // sox's decode
-};
-
-class WavePlayerLoop : public ::testing::TestWithParam<LoopRow> {
+class WavePlayerLoop : public ::testing::TestWithParam<CodedRow> {
  protected:
-  LoopFiles Make(const LoopRow& row) {
-    const std::string source = dir.file("source.wav");
-    LoopFiles files{dir.file("coded.wav"), {}};
-    const std::string reference = dir.file("reference.wav");
-    if (test::sox("-n -r 44100 -b 16 -c " + std::to_string(row.channels) + " " + source + " synth " +
-                  std::to_string(row.seconds) + " pinknoise vol 0.5") &&
-        test::sox(source + " " + row.encode + " " + files.coded) &&
-        test::sox(files.coded + " -e signed-integer -b 16 " + reference)) {
-      files.expected = test::readPcm16(reference);
-    }
-    return files;
-  }
+  test::CodedFile Make(const CodedRow& row) { return test::makeSoxCoded(dir.file("coded"), row); }
   static void ExpectLooped(const std::vector<std::int16_t>& played, const std::vector<std::int16_t>& expected,
                            int channels) {
     for (std::size_t i = 0; i < played.size(); ++i) {
@@ -104,25 +79,25 @@ class WavePlayerLoop : public ::testing::TestWithParam<LoopRow> {
 constexpr std::size_t kWraps = 5;
 
 TEST_P(WavePlayerLoop, ADrivingReceiverThatAsksWithinEachDeliveryGetsEveryWrapWhole) {
-  const LoopRow& row = GetParam();
-  const LoopFiles files = Make(row);
-  ASSERT_FALSE(files.expected.empty()) << "sox is needed (scripts/setup installs it)";
+  const CodedRow& row = GetParam();
+  const test::CodedFile files = Make(row);
+  ASSERT_FALSE(files.decoded.empty()) << "sox is needed (scripts/setup installs it)";
   TComponentPtr<TTestNestedPump> pump = MakeComponent<TTestNestedPump>();
-  pump->Target = (kWraps + 1) * files.expected.size();
+  pump->Target = (kWraps + 1) * files.decoded.size();
   ASSERT_TRUE(pump->InputPin()->Connect(player->OutputPin()));
   player->SetLoop(true);
-  player->SetFileName(files.coded);  // the start-pump sets the whole run off
+  player->SetFileName(files.path);  // the start-pump sets the whole run off
   ASSERT_FALSE(player->IsPump());
   ASSERT_GE(pump->Samples.size(), pump->Target) << "the player stopped producing";
-  ExpectLooped(pump->Samples, files.expected, row.channels);
+  ExpectLooped(pump->Samples, files.decoded, row.channels);
   player.reset();
 }
 
 TEST_P(WavePlayerLoop, EveryWrapHandsOnSoxsDecodeOfTheWholeFileWithNothingLostOrAdded) {
-  const LoopRow& row = GetParam();
-  const LoopFiles files = Make(row);
-  const std::string& coded = files.coded;
-  const std::vector<std::int16_t>& expected = files.expected;
+  const CodedRow& row = GetParam();
+  const test::CodedFile files = Make(row);
+  const std::string& coded = files.path;
+  const std::vector<std::int16_t>& expected = files.decoded;
   ASSERT_FALSE(expected.empty()) << "sox is needed (scripts/setup installs it)";
   const std::size_t frames = expected.size() / static_cast<std::size_t>(row.channels);
   ASSERT_GT(frames, 1000u);
@@ -147,14 +122,14 @@ TEST_P(WavePlayerLoop, EveryWrapHandsOnSoxsDecodeOfTheWholeFileWithNothingLostOr
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, WavePlayerLoop,
-    ::testing::Values(LoopRow{"pcm", "-e signed-integer -b 16", 2, 0.6}, LoopRow{"ima", "-e ima-adpcm", 2, 0.6},
-                      LoopRow{"ima", "-e ima-adpcm", 1, 0.6}, LoopRow{"ima", "-e ima-adpcm", 2, 0.31},
-                      LoopRow{"msadpcm", "-e ms-adpcm", 2, 0.6}, LoopRow{"msadpcm", "-e ms-adpcm", 1, 0.6},
-                      LoopRow{"msadpcm", "-e ms-adpcm", 1, 0.27}, LoopRow{"alaw", "-e a-law", 2, 0.6},
-                      LoopRow{"alaw", "-e a-law", 1, 0.6}, LoopRow{"ulaw", "-e u-law", 2, 0.6},
-                      LoopRow{"ulaw", "-e u-law", 1, 0.6}, LoopRow{"float", "-e floating-point -b 32", 2, 0.6},
-                      LoopRow{"float", "-e floating-point -b 32", 1, 0.6}),
-    [](const ::testing::TestParamInfo<LoopRow>& info) {
+    ::testing::Values(CodedRow{"pcm", "-e signed-integer -b 16", 2, 0.6}, CodedRow{"ima", "-e ima-adpcm", 2, 0.6},
+                      CodedRow{"ima", "-e ima-adpcm", 1, 0.6}, CodedRow{"ima", "-e ima-adpcm", 2, 0.31},
+                      CodedRow{"msadpcm", "-e ms-adpcm", 2, 0.6}, CodedRow{"msadpcm", "-e ms-adpcm", 1, 0.6},
+                      CodedRow{"msadpcm", "-e ms-adpcm", 1, 0.27}, CodedRow{"alaw", "-e a-law", 2, 0.6},
+                      CodedRow{"alaw", "-e a-law", 1, 0.6}, CodedRow{"ulaw", "-e u-law", 2, 0.6},
+                      CodedRow{"ulaw", "-e u-law", 1, 0.6}, CodedRow{"float", "-e floating-point -b 32", 2, 0.6},
+                      CodedRow{"float", "-e floating-point -b 32", 1, 0.6}),
+    [](const ::testing::TestParamInfo<CodedRow>& info) {
       return std::string(info.param.name) + "_" + std::to_string(info.param.channels) + "ch_" +
              std::to_string(static_cast<int>(info.param.seconds * 100));
     });

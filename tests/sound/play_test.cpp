@@ -25,6 +25,8 @@ namespace sib {
 namespace {
 
 using namespace std::chrono_literals;
+using test::CodedFile;
+using test::CodedRow;
 
 constexpr std::size_t kRate = 44100;
 constexpr double kGainAt100 = 0.2;
@@ -45,18 +47,6 @@ std::vector<std::int16_t> ScaledAll(const std::vector<std::int16_t>& samples) {
   return out;
 }
 
-// A short recording made by sox in a format of its own, and sox's decode of it to 16 bits.
-struct CodedRow {
-  const char* name;
-  const char* encode;  // sox output options that code the 16-bit source
-  int channels;
-  double seconds;
-};
-
-std::ostream& operator<<(std::ostream& os, const CodedRow& row) {
-  return os << row.name << ", " << row.channels << " channel(s), " << row.seconds << " s";
-}
-
 const std::vector<CodedRow>& CodedRows() {
   static const std::vector<CodedRow> rows = {
       {"ima", "-e ima-adpcm", 2, 0.6},          {"ima", "-e ima-adpcm", 1, 0.45},
@@ -67,22 +57,8 @@ const std::vector<CodedRow>& CodedRows() {
   return rows;
 }
 
-struct CodedFile {
-  std::string path;
-  std::vector<std::int16_t> decoded;  // sox's decode, interleaved
-};
-
 CodedFile MakeCoded(const test::TempDir& dir, const CodedRow& row, std::size_t index) {
-  const std::string stem = dir.file(std::string(row.name) + std::to_string(index));
-  CodedFile file{stem + ".wav", {}};
-  if (!test::sox("-n -r 44100 -b 16 -c " + std::to_string(row.channels) + " " + stem + "-source.wav synth " +
-                 std::to_string(row.seconds) + " pinknoise vol 0.5") ||
-      !test::sox(stem + "-source.wav " + row.encode + " " + file.path) ||
-      !test::sox(file.path + " -e signed-integer -b 16 " + stem + "-decoded.wav")) {
-    return file;
-  }
-  file.decoded = test::readPcm16(stem + "-decoded.wav");
-  return file;
+  return test::makeSoxCoded(dir.file(std::string(row.name) + std::to_string(index)), row);
 }
 
 // What a device wrote, against the source looped and scaled: from the first frame of sound to the

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -188,6 +189,36 @@ inline std::vector<std::int16_t> readPcm16(const std::string& path) {
                static_cast<std::int32_t>(samples.size() * 2), &bytes, nullptr);
   samples.resize(static_cast<std::size_t>(bytes) / 2);
   return samples;
+}
+
+// Pink noise made by sox in 16 bits, coded in a format of sox's (`encode`: its output options), with
+// sox's own decode of the coded file as the reference a player's output is held to.
+struct CodedRow {
+  const char* name;
+  const char* encode;
+  int channels;
+  double seconds;
+};
+
+inline std::ostream& operator<<(std::ostream& os, const CodedRow& row) {
+  return os << row.name << ", " << row.channels << " channel(s), " << row.seconds << " s";
+}
+
+struct CodedFile {
+  std::string path;
+  std::vector<std::int16_t> decoded;  // sox's decode, interleaved; empty when sox failed
+};
+
+// The coded file is `stem`.wav; its source and decode lie beside it.
+inline CodedFile makeSoxCoded(const std::string& stem, const CodedRow& row) {
+  CodedFile file{stem + ".wav", {}};
+  if (sox("-n -r 44100 -b 16 -c " + std::to_string(row.channels) + " " + stem + "-source.wav synth " +
+          std::to_string(row.seconds) + " pinknoise vol 0.5") &&
+      sox(stem + "-source.wav " + row.encode + " " + file.path) &&
+      sox(file.path + " -e signed-integer -b 16 " + stem + "-decoded.wav")) {
+    file.decoded = readPcm16(stem + "-decoded.wav");
+  }
+  return file;
 }
 
 inline WaveConvertHeader convertHeader(const std::uint8_t* source, std::size_t sourceBytes, std::uint8_t* destination,
