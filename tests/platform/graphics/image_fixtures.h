@@ -19,8 +19,11 @@ inline std::uint32_t Crc32(const Bytes& bytes) {
 
 // Stored (uncompressed) deflate data in a zlib wrapper; adler32 of the bytes at the end.
 inline Bytes Zlib(const Bytes& raw) {
-  Bytes z = {0x78, 0x01, 0x01, static_cast<std::uint8_t>(raw.size()), static_cast<std::uint8_t>(raw.size() >> 8),
-             static_cast<std::uint8_t>(~raw.size()), static_cast<std::uint8_t>(~raw.size() >> 8)};
+  const auto size = static_cast<std::uint32_t>(raw.size());
+  Bytes z;
+  z.reserve(7 + raw.size() + 4);
+  for (std::uint32_t v : {0x78u, 0x01u, 0x01u, size, size >> 8u, ~size, ~size >> 8u})
+    z.push_back(static_cast<std::uint8_t>(v));
   z.insert(z.end(), raw.begin(), raw.end());
   std::uint32_t a = 1, b = 0;
   for (std::uint8_t c : raw) {
