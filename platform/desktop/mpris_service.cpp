@@ -96,6 +96,8 @@ struct Core : std::enable_shared_from_this<Core> {
   void Announce();
   void Close();
   int RequestName(const std::string& name);
+  // The name asked for now: the player's own, or after it was found taken, one for this process.
+  std::string AskedName() const;
   void Serve(const std::string& name);
   void TurnOff(const std::string& reason);
 
@@ -257,8 +259,7 @@ int Core::OnSetVolume(sd_bus*, const char*, const char*, const char*, sd_bus_mes
 
 int Core::OnNameReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
   Core& core = *static_cast<Core*>(userdata);
-  const std::string base = kBusNamePrefix + core.options.Name;
-  const std::string asked = core.askedForInstance ? base + ".instance" + std::to_string(::getpid()) : base;
+  const std::string asked = core.AskedName();
   if (const sd_bus_error* failure = sd_bus_message_get_error(reply)) {
     core.TurnOff("can't own the name " + asked + " on the session bus: " +
                  (failure->message ? failure->message : failure->name ? failure->name : "refused"));
@@ -274,12 +275,17 @@ int Core::OnNameReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
   } else if (!core.askedForInstance) {
     // Another process plays under the name: this one takes a name of its own beside it.
     core.askedForInstance = true;
-    if (const int r = core.RequestName(base + ".instance" + std::to_string(::getpid())); r < 0)
+    if (const int r = core.RequestName(core.AskedName()); r < 0)
       core.TurnOff("can't own a name on the session bus: " + ErrorText(r));
   } else {
     core.TurnOff("the name " + asked + " is taken on the session bus");
   }
   return 0;
+}
+
+std::string Core::AskedName() const {
+  const std::string base = kBusNamePrefix + options.Name;
+  return askedForInstance ? base + ".instance" + std::to_string(::getpid()) : base;
 }
 
 int Core::RequestName(const std::string& name) {
@@ -329,7 +335,7 @@ bool Core::Connect() {
   if (r >= 0) r = sd_bus_start(bus);
   if (r >= 0) r = sd_bus_add_object_vtable(bus, nullptr, kObjectPath, kRootInterface, kRootVtable, this);
   if (r >= 0) r = sd_bus_add_object_vtable(bus, nullptr, kObjectPath, kPlayerInterface, kPlayerVtable, this);
-  if (r >= 0) r = RequestName(kBusNamePrefix + options.Name);
+  if (r >= 0) r = RequestName(AskedName());
   if (r < 0) TurnOff("can't reach the session bus at " + address + ": " + ErrorText(r));
   return r >= 0;
 }
