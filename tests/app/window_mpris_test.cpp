@@ -59,16 +59,10 @@ class WindowMpris : public WindowFixture {
     client.join();
     return result;
   }
-  ClientResult Playerctl(std::vector<std::string> Args) {
-    Args.insert(Args.begin(), {"playerctl", "--player=sibilon"});
-    return Run(Args);
-  }
+  ClientResult Playerctl(std::vector<std::string> Args) { return Run(PlayerctlCommand(std::move(Args))); }
   // A call of the player with dbus-send: its error's name, or "" when it succeeded.
   std::string Send(const std::string& Member, const std::vector<std::string>& Arguments = {}) {
-    std::vector<std::string> argv = {"dbus-send", "--session", "--print-reply", std::string("--dest=") + kName,
-                                     "/org/mpris/MediaPlayer2", Member};
-    argv.insert(argv.end(), Arguments.begin(), Arguments.end());
-    const ClientResult result = Run(argv);
+    const ClientResult result = Run(DbusSendCommand(kName, Member, Arguments));
     if (result.ExitCode == 0) return "";
     const std::size_t start = result.Errors.find("org.");
     return result.Errors.substr(start, result.Errors.find(':', start) - start);

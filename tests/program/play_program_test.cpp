@@ -121,19 +121,9 @@ TEST_F(HeadlessPlayer, PlayerctlDrivesItAsItDrivesTheWindow) {
     int ExitCode;
     std::string Output;
   };
-  const auto playerctl = [](std::vector<std::string> args) {
-    args.insert(args.begin(), {"playerctl", "--player=sibilon"});
-    return args;
-  };
-  const auto set = [](const std::string& value) {
-    return std::vector<std::string>{"dbus-send", "--session", "--print-reply", std::string("--dest=") + kName,
-                                    "/org/mpris/MediaPlayer2", "org.freedesktop.DBus.Properties.Set",
-                                    "string:org.mpris.MediaPlayer2.Player", "string:Volume", "variant:double:" + value};
-  };
-  const auto call = [](const std::string& member) {
-    return std::vector<std::string>{"dbus-send", "--session", "--print-reply", std::string("--dest=") + kName,
-                                    "/org/mpris/MediaPlayer2", member};
-  };
+  const auto playerctl = [](std::vector<std::string> args) { return PlayerctlCommand(std::move(args)); };
+  const auto set = [](const std::string& value) { return DbusSetVolumeCommand(kName, value); };
+  const auto call = [](const std::string& member) { return DbusSendCommand(kName, member); };
   const Row rows[] = {
       {playerctl({"status"}), 0, "Playing"},
       {playerctl({"metadata", "title"}), 0, "Pink Noise"},

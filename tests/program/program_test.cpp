@@ -282,8 +282,7 @@ TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
   ASSERT_EQ(client.WaitForNameStartingWith("org.mpris.MediaPlayer2.sibilon", 30s), "org.mpris.MediaPlayer2.sibilon");
   Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
   const auto playerctl = [&](std::vector<std::string> Args) {
-    Args.insert(Args.begin(), {"playerctl", "--player=sibilon"});
-    return RunBusClient(bus.Address(), Args);
+    return RunBusClient(bus.Address(), PlayerctlCommand(std::move(Args)));
   };
   // The level and the brightness of the second that begins half a second after `From`: by then a
   // change has reached the speaker.

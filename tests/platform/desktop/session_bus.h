@@ -63,6 +63,24 @@ struct ClientResult {
 // Runs a program found on PATH with DBUS_SESSION_BUS_ADDRESS set to `Address`, and waits for it.
 ClientResult RunBusClient(const std::string& Address, const std::vector<std::string>& Argv);
 
+// The command lines of the clients a script would use: playerctl on our player, and dbus-send calling
+// `Member` (with its interface) of `Destination`'s player object, or setting its Volume.
+inline std::vector<std::string> PlayerctlCommand(std::vector<std::string> Args) {
+  Args.insert(Args.begin(), {"playerctl", "--player=sibilon"});
+  return Args;
+}
+inline std::vector<std::string> DbusSendCommand(const std::string& Destination, const std::string& Member,
+                                                const std::vector<std::string>& Arguments = {}) {
+  std::vector<std::string> argv = {"dbus-send", "--session", "--print-reply", "--dest=" + Destination,
+                                   "/org/mpris/MediaPlayer2", Member};
+  argv.insert(argv.end(), Arguments.begin(), Arguments.end());
+  return argv;
+}
+inline std::vector<std::string> DbusSetVolumeCommand(const std::string& Destination, const std::string& Value) {
+  return DbusSendCommand(Destination, "org.freedesktop.DBus.Properties.Set",
+                         {"string:org.mpris.MediaPlayer2.Player", "string:Volume", "variant:double:" + Value});
+}
+
 // A connection of this process to a bus, on the calling thread (calls block until answered).
 class BusClient {
  public:
