@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <initializer_list>
 #include <iterator>
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/core/utf8.h"
@@ -22,6 +24,14 @@ bool IsSpace(char32_t c) {
 bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsAsciiAlnum(char c) { return IsAsciiAlpha(c) || (c >= '0' && c <= '9'); }
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
+// The value of a hexadecimal digit; -1 for any other character.
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
 
 bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
@@ -53,13 +63,7 @@ bool DecodeEntity(std::string_view s, std::size_t& i, char32_t& out) {
     if (digits.empty()) return false;
     std::uint32_t value = 0;
     for (char d : digits) {
-      int v = -1;
-      if (d >= '0' && d <= '9')
-        v = d - '0';
-      else if (hex && d >= 'a' && d <= 'f')
-        v = d - 'a' + 10;
-      else if (hex && d >= 'A' && d <= 'F')
-        v = d - 'A' + 10;
+      const int v = hex ? HexValue(d) : d >= '0' && d <= '9' ? d - '0' : -1;
       if (v < 0) return false;
       value = value * (hex ? 16u : 10u) + static_cast<std::uint32_t>(v);  // at most 8 digits: no overflow
     }
@@ -146,6 +150,19 @@ std::string_view Trim(std::string_view v) {
   while (!v.empty() && IsSpace(static_cast<unsigned char>(v.front()))) v.remove_prefix(1);
   while (!v.empty() && IsSpace(static_cast<unsigned char>(v.back()))) v.remove_suffix(1);
   return v;
+}
+
+// The value attribute `name` names among `words` (without case, its white space trimmed);
+// `otherwise` when the attribute is absent or names none of them.
+template <typename E>
+E Keyword(const std::vector<Attribute>& attributes, std::string_view name,
+          std::initializer_list<std::pair<std::string_view, E>> words, E otherwise) {
+  if (const std::string* value = Find(attributes, name)) {
+    const std::string_view v = Trim(*value);
+    for (const auto& [word, meaning] : words)
+      if (SameText(v, word)) return meaning;
+  }
+  return otherwise;
 }
 
 // A whole number with an optional sign; digits past the sixth are ignored (every bound is far below).
@@ -366,13 +383,7 @@ class Parser {
     }
     Paragraph p;
     const std::vector<Attribute> attributes = ParseAttributes(rest);
-    if (const std::string* align = Find(attributes, "align")) {
-      const std::string_view v = Trim(*align);
-      if (SameText(v, "center"))
-        p.Alignment = Align::Center;
-      else if (SameText(v, "right"))
-        p.Alignment = Align::Right;
-    }
+    p.Alignment = Keyword(attributes, "align", {{"center", Align::Center}, {"right", Align::Right}}, Align::Left);
     if (const std::string* indent = Find(attributes, "indent"))
       if (const Number n = ParseNumber(*indent); n.Ok && n.Sign != '-') p.Indent = Clamp(n.Value, 0, kMaxIndent);
     if (const std::string* color = Find(attributes, "bgcolor")) p.Background = ParseColor(*color);
@@ -406,15 +417,9 @@ class Parser {
     Bullet b;
     b.Color = fonts_.back().Color;
     const std::vector<Attribute> attributes = ParseAttributes(rest);
-    if (const std::string* type = Find(attributes, "type")) {
-      const std::string_view v = Trim(*type);
-      if (SameText(v, "square"))
-        b.Kind = BulletKind::Square;
-      else if (SameText(v, "circle"))
-        b.Kind = BulletKind::Circle;
-      else if (SameText(v, "image"))
-        b.Kind = BulletKind::Image;
-    }
+    b.Kind = Keyword(attributes, "type",
+                     {{"square", BulletKind::Square}, {"circle", BulletKind::Circle}, {"image", BulletKind::Image}},
+                     BulletKind::Disc);
     if (const std::string* color = Find(attributes, "color"))
       if (const TColor c = ParseColor(*color); c != clNone) b.Color = c;
     if (const std::string* image = Find(attributes, "name")) b.Image = *image;
@@ -443,13 +448,8 @@ class Parser {
     };
     r.Width = side("width");
     r.Height = side("height");
-    if (const std::string* align = Find(attributes, "align")) {
-      const std::string_view v = Trim(*align);
-      if (SameText(v, "top"))
-        r.Alignment = ImageAlign::Top;
-      else if (SameText(v, "middle"))
-        r.Alignment = ImageAlign::Middle;
-    }
+    r.Alignment =
+        Keyword(attributes, "align", {{"top", ImageAlign::Top}, {"middle", ImageAlign::Middle}}, ImageAlign::Baseline);
     r.Wrap = Find(attributes, "wrap") != nullptr;
     doc_.Images.push_back(std::move(r));
     Push(ItemKind::Image, static_cast<std::uint32_t>(doc_.Images.size() - 1));
@@ -515,13 +515,7 @@ TColor ParseColor(std::string_view value) {
     if (value.size() != 7) return clNone;
     std::uint32_t rgb = 0;
     for (char c : value.substr(1)) {
-      int v = -1;
-      if (c >= '0' && c <= '9')
-        v = c - '0';
-      else if (c >= 'a' && c <= 'f')
-        v = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F')
-        v = c - 'A' + 10;
+      const int v = HexValue(c);
       if (v < 0) return clNone;
       rgb = rgb << 4 | static_cast<std::uint32_t>(v);
     }

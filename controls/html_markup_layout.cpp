@@ -84,11 +84,12 @@ class Widths {
   static constexpr float kQueued = -1.0f;
   // Whatever a measure reports, a width or height is finite and not negative.
   static float Sane(float v) { return std::isfinite(v) ? std::clamp(v, 0.0f, 1e5f) : 0.0f; }
+  static float SaneOffset(float v) { return std::isfinite(v) ? std::clamp(v, -1e5f, 1e5f) : 0.0f; }
   static gfx::FontMetrics Sane(gfx::FontMetrics m) {
     m.Ascent = Sane(m.Ascent);
     m.Descent = Sane(m.Descent);
-    m.UnderlinePosition = std::isfinite(m.UnderlinePosition) ? std::clamp(m.UnderlinePosition, -1e5f, 1e5f) : 0.0f;
-    m.StrikeoutPosition = std::isfinite(m.StrikeoutPosition) ? std::clamp(m.StrikeoutPosition, -1e5f, 1e5f) : 0.0f;
+    m.UnderlinePosition = SaneOffset(m.UnderlinePosition);
+    m.StrikeoutPosition = SaneOffset(m.StrikeoutPosition);
     m.UnderlineThickness = Sane(m.UnderlineThickness);
     m.StrikeoutThickness = Sane(m.StrikeoutThickness);
     return m;
@@ -131,10 +132,7 @@ class LineBuilder {
       if (i >= fetchedUpTo_) FetchFrom(i);
       Take(doc_.Items[i]);
     }
-    if (!stopped_) {
-      PlaceGroup();
-      if (LineHasBoxes()) FinishLine(lastStyle_);
-    }
+    if (!stopped_) EndLine();
     Finish();
     return std::move(out_);
   }
@@ -184,7 +182,6 @@ class LineBuilder {
 
   void Take(const Item& item) {
     lastStyle_ = item.StyleIndex;
-    if (stopped_) return;
     switch (item.Kind) {
       case ItemKind::Word: {
         const float w = widths_.Width(StyleOf(item.StyleIndex).Font, TextOf(item.Begin, item.Length));
@@ -205,37 +202,12 @@ class LineBuilder {
         FinishLine(item.StyleIndex);
         break;
       case ItemKind::ParagraphBegin:
-        EndBlock();
-        paragraph_ = doc_.Paragraphs[item.Begin];
-        StartLine();
-        break;
       case ItemKind::ParagraphEnd:
-        EndBlock();
-        paragraph_ = Paragraph{};
-        StartLine();
-        break;
       case ItemKind::ListBegin:
-        EndBlock();
-        ++listLevel_;
-        itemOpen_ = false;
-        StartLine();
-        break;
       case ItemKind::ListEnd:
-        EndBlock();
-        listLevel_ = std::max(0, listLevel_ - 1);
-        itemOpen_ = false;
-        StartLine();
-        break;
       case ItemKind::ListItem:
-        EndBlock();
-        itemOpen_ = true;
-        StartLine();
-        if (!stopped_) AddBullet(item);
-        break;
       case ItemKind::ListItemEnd:
-        EndBlock();
-        itemOpen_ = false;
-        StartLine();
+        Block(item);
         break;
       case ItemKind::Image:
         Image(item);
@@ -243,8 +215,38 @@ class LineBuilder {
     }
   }
 
-  // Ends the line being filled, if anything stands on it, before a block changes the margins.
-  void EndBlock() {
+  // A tag that changes the margins: the line being filled ends (if anything stands on it), the
+  // paragraph or list changes, and a new line starts, with its bullet for a list item.
+  void Block(const Item& item) {
+    EndLine();
+    switch (item.Kind) {
+      case ItemKind::ParagraphBegin:
+        paragraph_ = doc_.Paragraphs[item.Begin];
+        break;
+      case ItemKind::ParagraphEnd:
+        paragraph_ = Paragraph{};
+        break;
+      case ItemKind::ListBegin:
+        ++listLevel_;
+        itemOpen_ = false;
+        break;
+      case ItemKind::ListEnd:
+        listLevel_ = std::max(0, listLevel_ - 1);
+        itemOpen_ = false;
+        break;
+      case ItemKind::ListItem:
+        itemOpen_ = true;
+        break;
+      default:  // ListItemEnd
+        itemOpen_ = false;
+        break;
+    }
+    StartLine();
+    if (item.Kind == ItemKind::ListItem && !stopped_) AddBullet(item);
+  }
+
+  // Places the word gathered so far and ends the line being filled, if anything stands on it.
+  void EndLine() {
     PlaceGroup();
     if (LineHasBoxes()) FinishLine(lastStyle_);
   }
@@ -304,11 +306,7 @@ class LineBuilder {
   // Places the word gathered so far: on this line when it fits, else on the next; a word wider
   // than a whole line is split between characters.
   void PlaceGroup() {
-    if (group_.empty() || stopped_) {
-      group_.clear();
-      groupWidth_ = 0;
-      return;
-    }
+    if (group_.empty() || stopped_) return ClearGroup();
     if (lineHasContent_) {
       const float space = pendingSpace_ ? spaceWidth_ : 0;
       if (lineX_ + space + groupWidth_ <= width_ + kEpsilon) {

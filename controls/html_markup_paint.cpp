@@ -102,8 +102,9 @@ class Painter {
   void Background() {
     const Body& body = doc_.Background;
     if (body.Color == clNone || layout_.Width <= 0 || layout_.Height <= 0) return;
-    const gfx::RectF r = At({0, 0, layout_.Width, layout_.Height});
-    if (body.ColorTo == clNone) return FillRect({0, 0, layout_.Width, layout_.Height}, body.Color);
+    const gfx::RectF whole{0, 0, layout_.Width, layout_.Height};
+    if (body.ColorTo == clNone) return FillRect(whole, body.Color);
+    const gfx::RectF r = At(whole);
     const gfx::LinearGradientBrush brush(
         r, Argb(body.Color), Argb(body.ColorTo),
         body.Horizontal ? gfx::LinearGradientMode::Horizontal : gfx::LinearGradientMode::Vertical);
@@ -132,27 +133,14 @@ class Painter {
     if (b.Length == 1) return Picture(b);
     const Bullet& bullet = doc_.Bullets[b.Begin];
     const gfx::RectF r = At({b.X, b.Top, b.Width, b.Height});
-    const gfx::SolidBrush brush(Argb(bullet.Color));
-    switch (bullet.Kind) {
-      case BulletKind::Square:
-        g_.FillRectangle(brush, r);
-        break;
-      case BulletKind::Circle: {
-        const gfx::GraphicsState s = g_.Save();
-        g_.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
-        g_.DrawEllipse(gfx::Pen(Argb(bullet.Color), 1), {r.X, r.Y, r.Width - 1, r.Height - 1});
-        g_.Restore(s);
-        break;
-      }
-      case BulletKind::Disc:
-      case BulletKind::Image: {  // a picture bullet whose picture is missing is a disc
-        const gfx::GraphicsState s = g_.Save();
-        g_.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
-        g_.FillEllipse(brush, {r.X - 0.5f, r.Y - 0.5f, r.Width, r.Height});
-        g_.Restore(s);
-        break;
-      }
-    }
+    if (bullet.Kind == BulletKind::Square) return g_.FillRectangle(gfx::SolidBrush(Argb(bullet.Color)), r);
+    const gfx::GraphicsState s = g_.Save();
+    g_.SetSmoothingMode(gfx::SmoothingMode::AntiAlias);
+    if (bullet.Kind == BulletKind::Circle)
+      g_.DrawEllipse(gfx::Pen(Argb(bullet.Color), 1), {r.X, r.Y, r.Width - 1, r.Height - 1});
+    else  // a disc, as is a picture bullet whose picture is missing
+      g_.FillEllipse(gfx::SolidBrush(Argb(bullet.Color)), {r.X - 0.5f, r.Y - 0.5f, r.Width, r.Height});
+    g_.Restore(s);
   }
 
   gfx::Graphics& g_;

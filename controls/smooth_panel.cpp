@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 #include "controls/html_markup.h"
 #include "platform/components/ini_file.h"
@@ -131,20 +132,27 @@ void TAdvSmoothPanel::SetTransparent(bool Value) {
   Changed();
 }
 
+namespace {
+
+// Points `Field` of `Panel` at `Value`, the panel told when that component goes; false when it
+// pointed there already.
+template <typename T>
+bool Repoint(TComponent* Panel, T*& Field, T* Value) {
+  if (Field == Value) return false;
+  if (Field != nullptr) Field->RemoveFreeNotification(Panel);
+  Field = Value;
+  if (Field != nullptr) Field->FreeNotification(Panel);
+  return true;
+}
+
+}  // namespace
+
 void TAdvSmoothPanel::SetPictureContainer(TGDIPPictureContainer* Value) {
-  if (FPictureContainer == Value) return;
-  if (FPictureContainer != nullptr) FPictureContainer->RemoveFreeNotification(this);
-  FPictureContainer = Value;
-  if (FPictureContainer != nullptr) FPictureContainer->FreeNotification(this);
-  Changed();
+  if (Repoint(this, FPictureContainer, Value)) Changed();
 }
 
 void TAdvSmoothPanel::SetImages(TImageList* Value) {
-  if (FImages == Value) return;
-  if (FImages != nullptr) FImages->RemoveFreeNotification(this);
-  FImages = Value;
-  if (FImages != nullptr) FImages->FreeNotification(this);
-  Changed();
+  if (Repoint(this, FImages, Value)) Changed();
 }
 
 void TAdvSmoothPanel::Notification(TComponent* AComponent, TOperation Operation) {
@@ -266,7 +274,8 @@ class PanelImages : public html::ImageSource {
     const TAdvGDIPPicture* picture = FContainer->FindPicture(Source);
     if (picture == nullptr || picture->Empty()) return nullptr;
     try {
-      return std::make_shared<const gfx::Bitmap>(picture->Decode().Pixels());
+      gfx::Image image = picture->Decode();
+      return std::make_shared<const gfx::Bitmap>(std::move(image.Pixels()));
     } catch (const gfx::EImageError&) {
       return nullptr;  // a picture that does not decode is drawn as none
     }
@@ -339,11 +348,16 @@ std::string TAdvSmoothPanel::TrackAnchor(int X, int Y) {
       FoldCursor = Cursor();
       SetCursor(crHandPoint);
     }
-  } else if (FOnAnchor) {
-    FOnAnchor = false;
-    SetCursor(FoldCursor);
+  } else {
+    LeaveAnchor();
   }
   return anchor;
+}
+
+void TAdvSmoothPanel::LeaveAnchor() {
+  if (!FOnAnchor) return;
+  FOnAnchor = false;
+  SetCursor(FoldCursor);
 }
 
 void TAdvSmoothPanel::MouseMove(TShiftState Shift, int X, int Y) {
@@ -359,10 +373,7 @@ void TAdvSmoothPanel::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
 }
 
 void TAdvSmoothPanel::MouseLeave() {
-  if (FOnAnchor) {
-    FOnAnchor = false;
-    SetCursor(FoldCursor);
-  }
+  LeaveAnchor();
   TCustomControl::MouseLeave();
 }
 

@@ -151,6 +151,8 @@ class TAdvSmoothPanel : public TCustomControl {
   // Follows the pointer at (X, Y) over the anchors (the hand over one, the remembered cursor
   // elsewhere) and returns the anchor under it.
   std::string TrackAnchor(int X, int Y);
+  // Gives back the remembered cursor when the pointer was over an anchor.
+  void LeaveAnchor();
 
   bool FTransparent = true;
   std::unique_ptr<TAdvSmoothPanelCaption> FCaption;

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "platform/components/class_info.h"
+#include "platform/core/utf8.h"
 
 namespace sib {
 
@@ -79,24 +80,6 @@ int hexValue(char c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
-}
-
-void appendUtf8(std::string& out, std::uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 class Lexer {
@@ -254,7 +237,7 @@ class Lexer {
         if (code > 0x10FFFF) Fail(start, "Invalid character code");
       }
       if (digits == 0 || (code >= 0xD800 && code <= 0xDFFF)) Fail(start, "Invalid character code");
-      appendUtf8(out, code);
+      AppendUtf8(out, static_cast<char32_t>(code));
       return;
     }
     for (;;) {

@@ -144,7 +144,7 @@ std::shared_ptr<const gfx::Bitmap> FileIcons::Find(std::string_view fileName, in
   const std::pair<std::string, int> key{std::string(fileName), size};
   if (const auto it = found_.find(key); it != found_.end()) return it->second;
   LoadDatabase();
-  const std::string name(fileName);
+  const std::string& name = key.first;
   const bool folder = (!name.empty() && name.back() == '/') || IsDirectory(name);
   const fs::path file = FindIconFile(IconNames(folder ? std::string() : TypeOf(name), folder), size);
   std::shared_ptr<const gfx::Bitmap> icon;
