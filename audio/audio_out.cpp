@@ -443,12 +443,14 @@ void TALAudioOut::DeviceMessage(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeade
 
 void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   bool isPump;
+  bool clocks;
   bool ticks;
   {
     TALParamsSection params(*FParams);
     if (!FParams->GetIsOpen()) return;
     isPump = FParams->GetIsPump();
-    ticks = isPump || (FClockOutputPin && FClockOutputPin->IsConnected());
+    clocks = FClockOutputPin && FClockOutputPin->IsConnected();
+    ticks = isPump || clocks;
   }
   // Upstream may deliver the next buffer back into InputNotify on this thread: no parameter lock here.
   if (ticks) {
@@ -457,7 +459,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
       if (write && FState.DevicePaused()) ++FMissedPumps;
     }
     // A tick on a pin that nobody listens to reaches nobody: it is not made at all.
-    if (FClockOutputPin && FClockOutputPin->IsConnected()) FClockOutputPin->Clock();
+    if (clocks) FClockOutputPin->Clock();
     if (isPump) PumpFrames(FBlockAlign != 0 ? AWaveHdr->bufferLength / FBlockAlign : 0);
   }
   bool drained;
@@ -495,8 +497,8 @@ void TALAudioOut::RecoverDevice() {
     StopRecovering();
     return;
   }
+  // The lost device is closed by the open of its replacement.
   const TALWaveFormatExtensible format = *FWaveFormat;
-  CloseDevice(false);
   if (TryOpenDevice(format, kWaveMapper).second != kMMNoError) {
     CloseDevice(false);
     if (!FRetryTimer) {
@@ -551,8 +553,8 @@ TALAudioOut::Position TALAudioOut::StreamPosition() {
   TALParamsSection params(*FParams);
   WaveOutStatus status;
   if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError)
-    return {0, FBufferQueue.Frames(), 0};
-  return {status.playedFrames, status.queuedFrames + FBufferQueue.Frames(), status.periodFrames};
+    return {FBufferQueue.Frames(), 0};
+  return {status.queuedFrames + FBufferQueue.Frames(), status.periodFrames};
 }
 
 bool TALAudioOut::GetDeviceStatus(WaveOutStatus& AStatus) {
