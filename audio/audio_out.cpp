@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "audio/owed_frames.h"
 #include "platform/core/errors.h"
 #include "platform/core/format.h"
 
@@ -262,19 +263,13 @@ void TALAudioOut::MasterPump() {
 // The device is kept as full, in frames, as the prefill left it: a finished buffer is replaced by as
 // many blocks as it takes to cover its frames. Counting blocks instead would leave the device short by
 // the difference after every short block (the last of a pass), and a device that holds two blocks
-// would then play silence.
+// would then play silence. Nothing to be had now (paused, stopped, at the end) leaves nothing owed.
 void TALAudioOut::PumpFrames(std::uint64_t AFrames) {
-  FPumpOwedFrames += static_cast<std::int64_t>(AFrames);
-  while (FPumpOwedFrames > 0) {
+  MakeOwedFrames(FPumpOwedFrames, static_cast<std::int64_t>(AFrames), [this] {
     const std::uint64_t before = FBufferQueue.ArrivedFrames();
     MasterPump();
-    const std::uint64_t arrived = FBufferQueue.ArrivedFrames() - before;
-    if (arrived == 0) {  // nothing to be had now (paused, stopped, at the end): nothing is owed later
-      FPumpOwedFrames = 0;
-      return;
-    }
-    FPumpOwedFrames -= static_cast<std::int64_t>(arrived);
-  }
+    return static_cast<std::int64_t>(FBufferQueue.ArrivedFrames() - before);
+  });
 }
 
 void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
