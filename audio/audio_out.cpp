@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "audio/owed_frames.h"
 #include "platform/core/errors.h"
 #include "platform/core/format.h"
 
@@ -262,19 +263,13 @@ void TALAudioOut::MasterPump() {
 // The device is kept as full, in frames, as the prefill left it: a finished buffer is replaced by as
 // many blocks as it takes to cover its frames. Counting blocks instead would leave the device short by
 // the difference after every short block (the last of a pass), and a device that holds two blocks
-// would then play silence.
+// would then play silence. Nothing to be had now (paused, stopped, at the end) leaves nothing owed.
 void TALAudioOut::PumpFrames(std::uint64_t AFrames) {
-  FPumpOwedFrames += static_cast<std::int64_t>(AFrames);
-  while (FPumpOwedFrames > 0) {
+  MakeOwedFrames(FPumpOwedFrames, static_cast<std::int64_t>(AFrames), [this] {
     const std::uint64_t before = FBufferQueue.ArrivedFrames();
     MasterPump();
-    const std::uint64_t arrived = FBufferQueue.ArrivedFrames() - before;
-    if (arrived == 0) {  // nothing to be had now (paused, stopped, at the end): nothing is owed later
-      FPumpOwedFrames = 0;
-      return;
-    }
-    FPumpOwedFrames -= static_cast<std::int64_t>(arrived);
-  }
+    return static_cast<std::int64_t>(FBufferQueue.ArrivedFrames() - before);
+  });
 }
 
 void TALAudioOut::OpenDevice(const TALWaveFormatExtensible& AFormat) {
@@ -443,12 +438,14 @@ void TALAudioOut::DeviceMessage(std::uint32_t uMsg, WaveOutHandle hwo, WaveHeade
 
 void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   bool isPump;
+  bool clocks;
   bool ticks;
   {
     TALParamsSection params(*FParams);
     if (!FParams->GetIsOpen()) return;
     isPump = FParams->GetIsPump();
-    ticks = isPump || (FClockOutputPin && FClockOutputPin->IsConnected());
+    clocks = FClockOutputPin && FClockOutputPin->IsConnected();
+    ticks = isPump || clocks;
   }
   // Upstream may deliver the next buffer back into InputNotify on this thread: no parameter lock here.
   if (ticks) {
@@ -457,7 +454,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
       if (write && FState.DevicePaused()) ++FMissedPumps;
     }
     // A tick on a pin that nobody listens to reaches nobody: it is not made at all.
-    if (FClockOutputPin && FClockOutputPin->IsConnected()) FClockOutputPin->Clock();
+    if (clocks) FClockOutputPin->Clock();
     if (isPump) PumpFrames(FBlockAlign != 0 ? AWaveHdr->bufferLength / FBlockAlign : 0);
   }
   bool drained;
@@ -495,8 +492,8 @@ void TALAudioOut::RecoverDevice() {
     StopRecovering();
     return;
   }
+  // The lost device is closed by the open of its replacement.
   const TALWaveFormatExtensible format = *FWaveFormat;
-  CloseDevice(false);
   if (TryOpenDevice(format, kWaveMapper).second != kMMNoError) {
     CloseDevice(false);
     if (!FRetryTimer) {
@@ -551,8 +548,8 @@ TALAudioOut::Position TALAudioOut::StreamPosition() {
   TALParamsSection params(*FParams);
   WaveOutStatus status;
   if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError)
-    return {0, FBufferQueue.Frames(), 0};
-  return {status.playedFrames, status.queuedFrames + FBufferQueue.Frames(), status.periodFrames};
+    return {FBufferQueue.Frames(), 0};
+  return {status.queuedFrames + FBufferQueue.Frames(), status.periodFrames};
 }
 
 bool TALAudioOut::GetDeviceStatus(WaveOutStatus& AStatus) {

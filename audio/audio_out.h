@@ -72,12 +72,10 @@ class TALAudioOut : public TALBasicAudioOut {
   // The audio waiting between the input pin and the speaker, in stream frames: the device's queue
   // plus the buffers in the notification queue.
   std::uint64_t QueuedFrames();
-  // Where the stream stands, read at one moment: the frames the open device has played since it
-  // opened, the audio waiting as QueuedFrames counts it, and the device's period (0 when its driver
-  // does not say). A frame that arrives now is taken by the device within the time of Queued + Period
-  // frames.
+  // Where the stream stands, read at one moment: the audio waiting as QueuedFrames counts it, and the
+  // device's period (0 when its driver does not say). A frame that arrives now is taken by the device
+  // within the time of Queued + Period frames.
   struct Position {
-    std::uint64_t Played = 0;
     std::uint64_t Queued = 0;
     std::uint32_t Period = 0;
   };

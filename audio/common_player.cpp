@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/owed_frames.h"
 #include "platform/components/filer.h"
 
 namespace sib {
@@ -341,18 +342,9 @@ void TALCommonPlayer::ClockTick() {
       return;
     }
   }
-  // Each tick is worth one full block of frames. A short block (the last of a pass) leaves part of
-  // that owed, and the next block follows at once; a block that gave more than was owed is counted
-  // against the next tick. A tick that yields nothing owes nothing afterwards.
-  FClockOwedFrames += FBufferSize;
-  while (FClockOwedFrames > 0) {
-    const std::int64_t frames = ProduceBlock();
-    if (frames <= 0) {
-      FClockOwedFrames = 0;
-      break;
-    }
-    FClockOwedFrames -= frames;
-  }
+  // Each tick is worth one full block of frames: a short block (the last of a pass) is followed at
+  // once by the next.
+  MakeOwedFrames(FClockOwedFrames, FBufferSize, [this] { return ProduceBlock(); });
 }
 
 // ---- Producing blocks -------------------------------------------------------------------------------

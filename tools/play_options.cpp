@@ -27,16 +27,17 @@ std::optional<double> ParseNumber(const std::string& AText) {
   return value;
 }
 
-bool KnownNoise(const std::string& AName) {
+// The noise named AName; null for a name that is none.
+const Noise* FindNoise(const std::string& AName) {
   for (const Noise& noise : kNoises)
-    if (AName == noise.Name) return true;
-  return false;
+    if (AName == noise.Name) return &noise;
+  return nullptr;
 }
 
 // Applies one option with its value; returns the complaint, or "" when it was fine.
 std::string Apply(PlayOptions& AOptions, const std::string& AName, const std::string& AValue) {
   if (AName == "--noise") {
-    if (!KnownNoise(AValue)) return "--noise must be brown, pink or white, not \"" + AValue + "\"";
+    if (!FindNoise(AValue)) return "--noise must be brown, pink or white, not \"" + AValue + "\"";
     AOptions.Noise = AValue;
   } else if (AName == "--level") {
     const auto level = ParseNumber(AValue);
@@ -135,9 +136,8 @@ std::string PlayUsage() {
 }
 
 std::string NoiseFileName(const std::string& ANoise) {
-  for (const Noise& noise : kNoises)
-    if (ANoise == noise.Name) return noise.FileName;
-  return {};
+  const Noise* noise = FindNoise(ANoise);
+  return noise ? noise->FileName : "";
 }
 
 std::vector<std::string> NoiseNames() {
@@ -147,9 +147,8 @@ std::vector<std::string> NoiseNames() {
 }
 
 std::string NoiseTitle(const std::string& ANoise) {
-  for (const Noise& noise : kNoises)
-    if (ANoise == noise.Name) return noise.Title;
-  return {};
+  const Noise* noise = FindNoise(ANoise);
+  return noise ? noise->Title : "";
 }
 
 SleepFade SleepFadeOf(double AMinutes) {

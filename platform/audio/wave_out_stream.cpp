@@ -105,7 +105,7 @@ std::size_t produceFrames(RateInterpolator& interpolator, std::int64_t ppb, doub
 
 // The stream's samples for the device: the same bytes, except 24-bit samples, which are widened.
 void copyForDevice(const WaveOutFormat& format, const std::byte* in, std::size_t frames, std::byte* out) {
-  if (format.sampleType == WaveSampleType::Pcm && format.bitsPerSample == 24) {
+  if (sampleKindOf(format) == SampleKind::S24) {
     for (std::size_t i = 0; i < frames * format.channels; ++i, in += 3, out += 4) {
       const auto raw = static_cast<std::uint32_t>(std::to_integer<unsigned>(in[0]) << 8 |
                                                   std::to_integer<unsigned>(in[1]) << 16 |
@@ -278,11 +278,7 @@ void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
   finishFinishedHeads();
   if (direct_ && ppb != 0) startInterpolating();
   if (direct_) {
-    const std::size_t produced = renderDirect(out, frames);
-    if (produced < frames) {
-      renderSilence(out + produced * deviceFormat_.blockAlign, frames - produced);
-      if (primed_) underrunFrames_ += frames - produced;
-    }
+    fillShortfall(out, renderDirect(out, frames), frames);
   } else {
     for (std::size_t left = frames; left > 0;) {
       const std::size_t chunk = std::min(left, kChunkFrames);
@@ -306,7 +302,6 @@ std::size_t WaveOutStream::renderDirect(std::byte* out, std::size_t frames) {
     finishFinishedHeads();
   }
   directFrames_ += produced;
-  if (produced > 0) primed_ = true;
   keepDirectTail(out, produced);
   return produced;
 }
@@ -353,11 +348,16 @@ void WaveOutStream::renderChunk(std::byte* out, std::size_t frames, std::int64_t
     case SampleKind::S32: produced = produceFrames<SampleKind::S32>(interpolator_, ppb, frame, format_.channels, out, frames); break;
     case SampleKind::F32: produced = produceFrames<SampleKind::F32>(interpolator_, ppb, frame, format_.channels, out, frames); break;
   }
+  fillShortfall(out, produced, frames);
+}
+
+// Something produced primes the stream; the frames that could not be produced are silence, and count
+// as an underrun once the stream is primed.
+void WaveOutStream::fillShortfall(std::byte* out, std::size_t produced, std::size_t frames) {
   if (produced > 0) primed_ = true;
-  if (produced < frames) {
-    renderSilence(out + produced * deviceFormat_.blockAlign, frames - produced);
-    if (primed_) underrunFrames_ += frames - produced;
-  }
+  if (produced == frames) return;
+  renderSilence(out + produced * deviceFormat_.blockAlign, frames - produced);
+  if (primed_) underrunFrames_ += frames - produced;
 }
 
 void WaveOutStream::renderSilence(std::byte* out, std::size_t frames) {

@@ -58,6 +58,8 @@ class WaveOutStream final : public WaveOutRenderer {
   void finishHead();
   void renderSilence(std::byte* out, std::size_t frames);
   void renderChunk(std::byte* out, std::size_t frames, std::int64_t ppb);
+  // Of `frames` frames at out, `produced` were filled: the rest become silence.
+  void fillShortfall(std::byte* out, std::size_t produced, std::size_t frames);
   std::size_t renderDirect(std::byte* out, std::size_t frames);
   void keepDirectTail(const std::byte* played, std::size_t frames);
   void startInterpolating();
