@@ -8,7 +8,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "app/forms_start_up.h"
@@ -56,9 +59,23 @@ class RecordingsFolder {
   std::filesystem::path FPath;
 };
 
+// The process's threads that are not on their way out. A thread that has just been joined may still be
+// listed for a moment while the kernel finishes it; it is marked exiting (PF_EXITING in its flags) by then.
 inline int ThreadCount() {
+  constexpr unsigned long kExiting = 0x4;
   int count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t nameEnd = text.rfind(')');
+    if (nameEnd == std::string::npos) continue;  // gone while we looked
+    std::istringstream fields(text.substr(nameEnd + 1));
+    char state = 0;
+    long ignored = 0;
+    unsigned long flags = 0;
+    fields >> state >> ignored >> ignored >> ignored >> ignored >> ignored >> flags;
+    if (state != 'Z' && state != 'X' && !(flags & kExiting)) ++count;
+  }
   return count;
 }
 
