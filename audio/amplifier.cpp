@@ -142,15 +142,20 @@ void TALAmplifier::DefineProperties(TFiler& Filer) {
       [this](TReader& Reader) {
         const double value = Reader.ReadFloat();
         LockSection write = FLock->WriteLock();
-        FCoefficient = value;
+        if (write) FCoefficient = value;
       },
       {}, false);
 }
 
-void TALAmplifier::ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>& AOut, bool&) {
+void TALAmplifier::ProcessAudio(IALAudioBuffer* AIn, RefPtr<IALAudioBuffer>& AOut, bool& ASend) {
   AOut->Assign(AIn);
   LockSection write = FLock->WriteLock();
-  if (write) AOut->MultiplyReal(FCoefficient);
+  // Without the lock the block is dropped rather than sent on unscaled, at the recorded level.
+  if (!write) {
+    ASend = false;
+    return;
+  }
+  AOut->MultiplyReal(FCoefficient);
 }
 
 }  // namespace sib

@@ -74,11 +74,13 @@ void TALAudioOut::BeforeDestruction() {
 
 void TALAudioOut::SetOnError(TSLErrorEvent Value) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   FOnError = std::move(Value);
 }
 
 void TALAudioOut::SetOnWarning(TSLWarningEvent Value) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   FOnWarning = std::move(Value);
 }
 
@@ -536,6 +538,7 @@ void TALAudioOut::WaitUntilDeviceIdle() {
   TALWaveThread* thread;
   {
     LockSection write = FLock->WriteLock();
+    if (!write) return;
     thread = FWaveThread.get();
   }
   if (thread) thread->WaitUntilIdle();
@@ -545,6 +548,7 @@ std::uint64_t TALAudioOut::QueuedFrames() { return StreamPosition().Queued; }
 
 TALAudioOut::Position TALAudioOut::StreamPosition() {
   LockSection write = FLock->WriteLock();
+  if (!write) return {};
   TALParamsSection params(*FParams);
   WaveOutStatus status;
   if (!FParams->GetIsOpen() || HOut == 0 || waveOutGetStatus(HOut, status) != kMMNoError)

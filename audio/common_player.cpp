@@ -18,6 +18,7 @@ TALAudioPlayerSegment::TALAudioPlayerSegment(TALCommonPlayer* AOwner) : TLPPersi
 
 void TALAudioPlayerSegment::SetStartSample(std::int64_t AValue) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   AValue = std::max<std::int64_t>(AValue, 0);
   if (AValue == FStartSample) return;
   FStartSample = AValue;
@@ -26,6 +27,7 @@ void TALAudioPlayerSegment::SetStartSample(std::int64_t AValue) {
 
 void TALAudioPlayerSegment::SetStopSample(std::int64_t AValue) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   AValue = std::max<std::int64_t>(AValue, 0);
   if (AValue == FStopSample) return;
   FStopSample = AValue;
@@ -170,16 +172,19 @@ void TALCommonPlayer::SetPlaySegment(TALAudioPlayerSegment* Value) { FPlaySegmen
 
 TALWaveFormatExtensible TALCommonPlayer::WaveFormat() {
   LockSection read = FLock->ReadLock();
+  if (!read) return {};
   return FOpened ? FWaveFormat : TALWaveFormatExtensible{};
 }
 
 std::int64_t TALCommonPlayer::SamplesCount() {
   LockSection read = FLock->ReadLock();
+  if (!read) return 0;
   return FLength;
 }
 
 std::int64_t TALCommonPlayer::CurrentSample() {
   LockSection read = FLock->ReadLock();
+  if (!read) return 0;
   return FSample;
 }
 
@@ -195,6 +200,7 @@ void TALCommonPlayer::SetCurrentSample(std::int64_t Value) {
 
 std::int64_t TALCommonPlayer::CurrentTime() {
   LockSection read = FLock->ReadLock();
+  if (!read) return 0;
   const std::int64_t rate = FWaveFormat.Format.nSamplesPerSec;
   return rate == 0 ? 0 : FSample * kUnitsPerSecond / rate;
 }
@@ -210,6 +216,7 @@ void TALCommonPlayer::SetCurrentTime(std::int64_t Value) {
 std::int64_t TALCommonPlayer::DurationTime() {
   const std::int64_t count = SamplesCount();
   LockSection read = FLock->ReadLock();
+  if (!read) return 0;
   const std::int64_t rate = FWaveFormat.Format.nSamplesPerSec;
   return rate == 0 ? 0 : count * kUnitsPerSecond / rate;
 }
@@ -248,7 +255,7 @@ void TALCommonPlayer::Open() {
 
 void TALCommonPlayer::Close() {
   LockSection write = FLock->WriteLock();
-  if (!FOpened) return;
+  if (!write || !FOpened) return;
   if (FOutputPin) FOutputPin->EndStop();
   FRunning = false;
   CloseFile();
@@ -477,6 +484,7 @@ TOWNotifyResult TALCommonPlayer::OutputPinNotify(IOWNotifyOperation* Operation) 
 
 void TALCommonPlayer::HandleMasterPump(const void* APump, std::uint32_t AOperationID) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   if (!FIsPump && APump == FMasterPump && (AOperationID != FLastOperationID || FFirstRequest)) ProcessBuffer();
   FFirstRequest = false;
   FLastOperationID = AOperationID;

@@ -56,6 +56,7 @@ TALWavePlayer::~TALWavePlayer() = default;
 
 void TALWavePlayer::SetOnError(TSLErrorEvent Value) {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   FOnError = std::move(Value);
 }
 
@@ -208,6 +209,7 @@ void TALWavePlayer::AnnounceFormat(bool ARestart) {
 
 void TALWavePlayer::ResetPosition() {
   LockSection write = FLock->WriteLock();
+  if (!write) return;
   TALCommonPlayer::ResetPosition();
   // A coded stream is positioned in whole blocks: the block that holds the frame.
   const std::uint32_t framesPerBlock = FPACMStream ? std::max<std::uint32_t>(FPACMStream->framesPerBlock(), 1) : 1;

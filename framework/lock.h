@@ -2,10 +2,12 @@
 //
 // A section is held for as long as a reference to it lives; the last release ends it. ReadLock and
 // WriteLock behave alike (there is no shared mode). While any thread asks for or holds a stop section,
-// other threads' ReadLock/WriteLock return no section at once and their callers run unlocked, so a
-// component can be stopped while its worker is blocked on it. A read or write section built with a
-// secondary lock gives up the calling thread's holds on that lock after 20 failed tries, until the
-// section ends, so that a pin's lock and its component's lock cannot deadlock.
+// other threads' ReadLock/WriteLock return no section at once, so that a component can be stopped
+// while its worker is blocked on it. A caller that gets no section does nothing: every component
+// operation returns at once then, and the few that go on say in one line why that is safe there. A
+// read or write section built with a secondary lock gives up the calling thread's holds on that lock
+// after 20 failed tries, until the section ends, so that a pin's lock and its component's lock cannot
+// deadlock.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +32,7 @@ class IOWLock : public IInterface {
  public:
   static constexpr TGUID IID = "{66C8D1BF-FA12-48E8-B0C9-60A652FA80D9}"_guid;
 
-  // Empty when the lock was not granted (a stop is pending): the caller then runs without the lock.
+  // Empty when the lock was not granted (another thread is stopping): the caller then does nothing.
   virtual LockSection ReadLock() = 0;
   virtual LockSection WriteLock() = 0;
   // Waits without limit; held until released.

@@ -26,6 +26,7 @@ TLPCollection::TLPCollection(TPersistent* AOwner, const TClassInfo& ItemClass) :
 
 void TLPCollection::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
+  if (!section) return;
   if (auto* source = dynamic_cast<TLPCollection*>(ASource)) CopyPublishedProperties(this, source, true);
   TOWExtCollection::Assign(ASource);
 }
@@ -47,6 +48,7 @@ TLPCollectionItem::TLPCollectionItem(TCollection* Collection)
 
 void TLPCollectionItem::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
+  if (!section) return;
   if (auto* source = dynamic_cast<TLPCollectionItem*>(ASource))
     CopyPublishedProperties(this, source, true);
   else

@@ -89,6 +89,7 @@ void TLPComponent::Loaded() {
 
 void TLPComponent::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
+  if (!section) return;
   if (auto* source = dynamic_cast<TLPComponent*>(ASource))
     CopyPublishedProperties(this, source, true);
   else
@@ -112,6 +113,7 @@ TLPPersistent::TLPPersistent(TPersistent* AOwnerProperty, ILPLock& ALock)
 
 void TLPPersistent::Assign(TPersistent* ASource) {
   LockSection section = FLock->WriteLock();
+  if (!section) return;
   if (auto* source = dynamic_cast<TLPPersistent*>(ASource))
     CopyPublishedProperties(this, source, false);
   else

@@ -155,7 +155,8 @@ class ILPLock : public IOWLock {
   template <class T>
   requires std::equality_comparable<T> && std::is_copy_assignable_v<T>
   bool Setter(T& PropValue, const T& AValue, Func AUpdatedFunc) {
-    LockSection section = WriteLock();  // empty during a stop: the caller then goes on unlocked
+    LockSection section = WriteLock();
+    if (!section) return false;  // another thread is stopping the owner: the write does not happen
     if (PropValue == AValue) return false;
     PropValue = AValue;
     if (AUpdatedFunc) AUpdatedFunc();
@@ -165,6 +166,7 @@ class ILPLock : public IOWLock {
 
   template <class T>
   T Getter(T APropValue) {
+    // Only waits for the lock; during a stop there is nothing to wait for, and the caller has read the value.
     LockSection section = ReadLock();
     return APropValue;
   }

@@ -21,6 +21,8 @@ class TOWObject : public TOWPersistentBase {
   TOWObject();
   ~TOWObject() override;
 
+  // Always granted: nothing takes a stop section on a pin-framework object's own lock (stops are taken
+  // on the component lock), so the sections of pins, dispatchers and pin lists never come back empty.
   virtual LockSection ReadLock();
   virtual LockSection WriteLock();
   virtual LockSection UnlockAll();

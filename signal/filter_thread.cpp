@@ -12,6 +12,7 @@ TSLThreading::TSLThreading(TLPComponent* AOwner, TLPPropUpdateFunc APriorityNoti
 void TSLThreading::SetPriority(TThreadPriority AValue) {
   {
     LockSection write = FLock->WriteLock();
+    if (!write) return;
     FPriority = AValue;
   }
   if (FPriorityNotify) FPriorityNotify();
@@ -118,12 +119,13 @@ void TSLBasicThreadedFilter::BeforeDestruction() {
 
 std::shared_ptr<TSLFilterThread> TSLBasicThreadedFilter::FilterThread() {
   LockSection read = FLock->ReadLock();
+  if (!read) return nullptr;
   return FFilterThread;
 }
 
 void TSLBasicThreadedFilter::PriorityChanged() {
   LockSection write = FLock->WriteLock();
-  if (FFilterThread) FFilterThread->SetPriority(ToThreadPriority(FThreading->Priority()));
+  if (write && FFilterThread) FFilterThread->SetPriority(ToThreadPriority(FThreading->Priority()));
 }
 
 TOWNotifyResult TSLBasicThreadedFilter::InputNotification(TOWBasicPin*, const TGUID*, IOWNotifyOperation* Operation,

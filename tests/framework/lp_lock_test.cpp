@@ -228,6 +228,34 @@ TEST_F(LPLockTest, GetterReturnsItsArgumentOnceNoOtherThreadHoldsTheLock) {
   reader.join();
 }
 
+// While another thread stops the owner, a property write from elsewhere gets no section: it stores
+// nothing and calls nothing, rather than writing a field the stopping thread is reading. Once the stop
+// has ended the same write lands.
+TEST_F(LPLockTest, SetterWhileAnotherThreadStopsStoresNothingAndCallsNothing) {
+  std::int32_t field = 1;
+  TOWEvent stopping(true, false), release(true, false);
+  bool stopperSawTheWrite = false;
+  std::thread stopper([&] {
+    LockSection stop = lock->StopLock();
+    // Reads the field for as long as the stop lasts, as a component's stop reads its own state.
+    auto read = [&] { stopperSawTheWrite = stopperSawTheWrite || lock->Getter(field) != 1; };
+    read();
+    stopping.Signal();
+    while (!release.WaitFor(0)) read();
+  });
+  ASSERT_TRUE(stopping.WaitFor(kInfinite));
+  const bool stored = lock->Setter(field, 2, calls.updated());
+  release.Signal();
+  stopper.join();
+  EXPECT_FALSE(stored);
+  EXPECT_EQ(field, 1);
+  EXPECT_FALSE(stopperSawTheWrite);
+  EXPECT_TRUE(calls.log.empty());
+  EXPECT_TRUE(lock->Setter(field, 2, calls.updated())) << "after the stop the write lands";
+  EXPECT_EQ(field, 2);
+  EXPECT_EQ(calls.log, kBoth);
+}
+
 TEST(LPPropUpdateFuncTest, IsAssignedWhenBoundAndComparesByObjectAndMethod) {
   Calls a, b;
   EXPECT_FALSE(TLPPropUpdateFunc());
