@@ -1,6 +1,10 @@
 #include "platform/ui/form.h"
 
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
 #include <algorithm>
+#include <iterator>
+#include <memory>
 
 #include "platform/core/errors.h"
 #include "platform/ui/canvas.h"
@@ -76,70 +80,84 @@ struct IconDirEntry {
   int bitCount;
   std::uint32_t size;
   std::uint32_t offset;
+  std::size_t at;  // where the entry itself lies in the directory
 };
+
+constexpr std::size_t kIconHeaderSize = 6;
+constexpr std::size_t kIconEntrySize = 16;
 
 // The directory of an icon file; empty when the bytes are not one.
 std::vector<IconDirEntry> readIconDirectory(const std::vector<std::uint8_t>& b) {
   std::vector<IconDirEntry> entries;
-  if (b.size() < 6 || le16(b, 0) != 0 || le16(b, 2) != 1) return entries;
+  if (b.size() < kIconHeaderSize || le16(b, 0) != 0 || le16(b, 2) != 1) return entries;
   const std::size_t count = le16(b, 4);
-  if (b.size() < 6 + 16 * count) return entries;
+  if (b.size() < kIconHeaderSize + kIconEntrySize * count) return entries;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t at = 6 + 16 * i;
+    const std::size_t at = kIconHeaderSize + kIconEntrySize * i;
     IconDirEntry e{b[at] == 0 ? 256 : b[at], b[at + 1] == 0 ? 256 : b[at + 1], le16(b, at + 6), le32(b, at + 8),
-                   le32(b, at + 12)};
+                   le32(b, at + 12), at};
     if (e.offset > b.size() || e.size > b.size() - e.offset) return {};
     entries.push_back(e);
   }
   return entries;
 }
 
-// Decodes one image stored as a device-independent bitmap (1, 4, 8, 24 or 32 bits, with its AND
-// mask); false for PNG images and anything malformed.
-bool decodeIconBitmap(const std::vector<std::uint8_t>& b, const IconDirEntry& e, TIcon::Image& out) {
-  const std::size_t at = e.offset;
-  if (e.size < 40 || le32(b, at) < 40) return false;
-  const auto width = static_cast<int>(le32(b, at + 4));
-  const auto height = static_cast<int>(le32(b, at + 8)) / 2;  // colour rows, then the mask's
-  const int bits = le16(b, at + 14);
-  if (width <= 0 || height <= 0 || width > 1024 || height > 1024) return false;
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32) return false;
-  const std::size_t header = le32(b, at);
-  std::size_t colors = bits <= 8 ? le32(b, at + 32) : 0;
-  if (bits <= 8 && colors == 0) colors = std::size_t{1} << bits;
-  const std::size_t palette = at + header;
-  const std::size_t pixels = palette + 4 * colors;
-  const std::size_t xorStride = ((static_cast<std::size_t>(width) * bits + 31) / 32) * 4;
-  const std::size_t andStride = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
-  const std::size_t mask = pixels + xorStride * static_cast<std::size_t>(height);
-  const bool hasMask = mask + andStride * static_cast<std::size_t>(height) <= at + e.size;
-  if (mask > at + e.size) return false;
+bool isPng(const std::vector<std::uint8_t>& b, const IconDirEntry& e) {
+  static constexpr std::uint8_t kSignature[] = {0x89, 'P', 'N', 'G'};
+  return e.size >= sizeof kSignature && std::equal(std::begin(kSignature), std::end(kSignature), b.begin() + e.offset);
+}
+
+// The one image of entry `e` as an icon file of its own: the image library decodes the largest image
+// of a file by its own rules, and the window's choice (largest, then deepest, PNG passed over) is
+// made here.
+std::vector<std::uint8_t> singleImageIcon(const std::vector<std::uint8_t>& b, const IconDirEntry& e) {
+  std::vector<std::uint8_t> file{0, 0, 1, 0, 1, 0};
+  file.insert(file.end(), b.begin() + static_cast<std::ptrdiff_t>(e.at),
+              b.begin() + static_cast<std::ptrdiff_t>(e.at + kIconEntrySize - 4));
+  const std::uint32_t offset = kIconHeaderSize + kIconEntrySize;
+  for (int shift = 0; shift < 32; shift += 8) file.push_back(static_cast<std::uint8_t>(offset >> shift));
+  file.insert(file.end(), b.begin() + e.offset, b.begin() + e.offset + e.size);
+  return file;
+}
+
+struct LoaderFree {
+  void operator()(GdkPixbufLoader* loader) const { g_object_unref(loader); }
+};
+struct ErrorFree {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+
+// Decodes one bitmap image (with its AND mask) through gdk-pixbuf's icon loader into premultiplied
+// ARGB; false for PNG images and anything the loader refuses.
+bool decodeIconImage(const std::vector<std::uint8_t>& b, const IconDirEntry& e, TIcon::Image& out) {
+  if (isPng(b, e)) return false;
+  const std::vector<std::uint8_t> file = singleImageIcon(b, e);
+  GError* rawError = nullptr;
+  std::unique_ptr<GdkPixbufLoader, LoaderFree> loader(gdk_pixbuf_loader_new_with_type("ico", &rawError));
+  std::unique_ptr<GError, ErrorFree> error(rawError);
+  if (!loader) return false;
+  const bool written = gdk_pixbuf_loader_write(loader.get(), file.data(), file.size(), nullptr);
+  const bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
+  GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
+  if (!written || !closed || !pixbuf || gdk_pixbuf_get_colorspace(pixbuf) != GDK_COLORSPACE_RGB ||
+      gdk_pixbuf_get_bits_per_sample(pixbuf) != 8)
+    return false;
+  const int width = gdk_pixbuf_get_width(pixbuf);
+  const int height = gdk_pixbuf_get_height(pixbuf);
+  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+  const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
+  if (width <= 0 || height <= 0 || channels != (alpha ? 4 : 3)) return false;
+  const auto stride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+  const guchar* pixels = gdk_pixbuf_read_pixels(pixbuf);
   out.Width = width;
   out.Height = height;
   out.Pixels.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
   for (int y = 0; y < height; ++y) {
-    const std::size_t row = pixels + xorStride * static_cast<std::size_t>(height - 1 - y);
+    const guchar* row = pixels + stride * static_cast<std::size_t>(y);
     for (int x = 0; x < width; ++x) {
-      std::uint32_t a = 255, r = 0, g = 0, bl = 0;
-      if (bits == 32) {
-        const std::size_t p = row + 4 * static_cast<std::size_t>(x);
-        bl = b[p], g = b[p + 1], r = b[p + 2], a = b[p + 3];
-      } else if (bits == 24) {
-        const std::size_t p = row + 3 * static_cast<std::size_t>(x);
-        bl = b[p], g = b[p + 1], r = b[p + 2];
-      } else {
-        const std::size_t bitPos = static_cast<std::size_t>(x) * bits;
-        const unsigned byte = b[row + bitPos / 8];
-        const unsigned index = (byte >> (8 - bits - bitPos % 8)) & ((1u << bits) - 1);
-        if (index >= colors) return false;
-        const std::size_t p = palette + 4 * index;
-        bl = b[p], g = b[p + 1], r = b[p + 2];
-      }
-      if (bits != 32 && hasMask) {
-        const std::size_t m = mask + andStride * static_cast<std::size_t>(height - 1 - y) + static_cast<std::size_t>(x) / 8;
-        if ((b[m] >> (7 - x % 8)) & 1) a = 0;
-      }
-      r = r * a / 255, g = g * a / 255, bl = bl * a / 255;
+      const guchar* p = row + static_cast<std::size_t>(channels) * static_cast<std::size_t>(x);
+      const std::uint32_t a = alpha ? p[3] : 255;
+      const std::uint32_t r = p[0] * a / 255, g = p[1] * a / 255, bl = p[2] * a / 255;
       out.Pixels[static_cast<std::size_t>(y * width + x)] = a << 24 | r << 16 | g << 8 | bl;
     }
   }
@@ -189,7 +207,7 @@ TIcon::Image TIcon::LargestImage() const {
   });
   for (const IconDirEntry& e : entries) {
     Image image;
-    if (decodeIconBitmap(FData, e, image)) return image;
+    if (decodeIconImage(FData, e, image)) return image;
   }
   return {};
 }

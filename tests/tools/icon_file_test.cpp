@@ -111,6 +111,54 @@ TEST(WindowIconTest, EveryStoredImageHidesItsCornersAndShowsItsCentre) {
   }
 }
 
+// FNV-1a over an image's size and premultiplied pixels.
+std::uint64_t Checksum(const TIcon::Image& image) {
+  std::uint64_t hash = 0xcbf29ce484222325u;
+  auto mix = [&hash](std::uint32_t word) {
+    for (int shift = 0; shift < 32; shift += 8) hash = (hash ^ ((word >> shift) & 0xFF)) * 0x100000001b3u;
+  };
+  mix(static_cast<std::uint32_t>(image.Width));
+  mix(static_cast<std::uint32_t>(image.Height));
+  for (const std::uint32_t pixel : image.Pixels) mix(pixel);
+  return hash;
+}
+
+// An icon file holding only image `index` of `file`.
+Bytes SingleImageIcon(const Bytes& file, std::size_t index) {
+  const Stored s = StoredImage(file, index);
+  Bytes single{0, 0, 1, 0, 1, 0};
+  const auto entry = file.begin() + static_cast<std::ptrdiff_t>(6 + 16 * index);
+  single.insert(single.end(), entry, entry + 12);
+  single.insert(single.end(), {22, 0, 0, 0});
+  single.insert(single.end(), file.begin() + static_cast<std::ptrdiff_t>(s.Offset),
+                file.begin() + static_cast<std::ptrdiff_t>(s.Offset + s.Size));
+  return single;
+}
+
+// The pixels the window has always shown, image by image: the checksums were taken from the window's
+// own bitmap reader before the image library took over the decoding. The PNG-compressed image is
+// passed over, as it always was.
+TEST(WindowIconTest, EveryStoredImageDecodesToThePixelsTheWindowHasAlwaysShown) {
+  const Bytes file = ReadFile(SIB_WINDOW_ICON);
+  struct Row {
+    std::size_t Index;
+    int Size;
+    std::uint64_t Checksum;
+  };
+  const Row rows[] = {
+      {0, 32, 0x20aedce379fe481fu}, {1, 16, 0x6a17d63862d8e538u}, {2, 48, 0x5125986e14b80ca8u},
+      {3, 32, 0xa402846bfab184aeu}, {4, 16, 0x3a88e0b6091966e4u}, {5, 0, 0xa8c7f832281a39c5u},
+      {6, 48, 0x0bb1029b52f385e2u}, {7, 32, 0x546c0b111b7e3e44u}, {8, 16, 0x1f99ac856d4b5411u},
+  };
+  for (const Row& row : rows) {
+    const TIcon::Image image = IconOf(SingleImageIcon(file, row.Index))->LargestImage();
+    EXPECT_EQ(image.Width, row.Size) << "image " << row.Index;
+    EXPECT_EQ(Checksum(image), row.Checksum) << "image " << row.Index << std::hex << " checksum 0x" << Checksum(image);
+  }
+  const TIcon::Image shown = IconOf(file)->LargestImage();
+  EXPECT_EQ(Checksum(shown), rows[6].Checksum) << "the window shows the 32-bit 48 x 48 image";
+}
+
 TEST(WindowIconTest, DesktopImageLibraryReadsTheFile) {
   const gfx::Image image = gfx::Image::FromBytes(ReadFile(SIB_WINDOW_ICON));
   EXPECT_EQ(image.RawFormat(), gfx::ImageFormat::Icon);
