@@ -23,10 +23,7 @@ reader=$(realpath "$(dirname "$0")/../tests/program/screen_reader.py")
 # One run inside its own session: prints "mode thread switches" lines for the idle window (threads of
 # one name summed).
 measure() {  # on|off
-  local mode=$1 folder display xvfb pid
-  folder=$(mktemp -d /tmp/sib-a11y-bench.XXXXXX)
-  chmod 700 "$folder"
-  export XDG_RUNTIME_DIR=$folder
+  local mode=$1 display xvfb pid
   for display in $(seq 90 140); do [ -e "/tmp/.X11-unix/X$display" ] || break; done
   Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
@@ -51,13 +48,17 @@ measure() {  # on|off
   done
   kill "$pid" "$xvfb" 2>/dev/null || true
   wait "$pid" "$xvfb" 2>/dev/null || true
-  rm -rf "$folder"
 }
 
 for mode in off on; do
   export -f measure
   export program reader seconds
-  dbus-run-session -- bash -c "measure $mode" 2>/dev/null
+  # The session's services (the accessibility bus, its settings) live in a folder of the run's own.
+  folder=$(mktemp -d /tmp/sib-a11y-bench.XXXXXX)
+  chmod 700 "$folder"
+  XDG_RUNTIME_DIR=$folder HOME=$folder XDG_CONFIG_HOME=$folder XDG_CACHE_HOME=$folder \
+    dbus-run-session -- bash -c "measure $mode" 2>/dev/null
+  rm -rf "$folder"
 done | awk -v s="$seconds" '
   { n[$2] = 1; w[$1 " " $2] += $3 }
   END {

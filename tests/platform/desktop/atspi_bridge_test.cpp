@@ -92,6 +92,13 @@ TEST_F(Bridge, JoinsTheAccessibilityBusOnlyOnceSwitchedOnAndLeavesWhenSwitchedOf
   EXPECT_EQ(Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Component", "GetExtents", "u", "1"})
                 .Output,
             "(iiii) 10 10 80 25");  // in the window's coordinates
+  const auto at = [&](const char* X, const char* Y) {
+    return Call(bridge, {"call", "/org/a11y/atspi/accessible/1", "org.a11y.atspi.Component", "GetAccessibleAtPoint",
+                         "iiu", X, Y, "0"})
+        .Output;
+  };
+  EXPECT_EQ(at("30", "40"), "(so) \"" + bridge.UniqueName() + "\" \"/org/a11y/atspi/accessible/2\"");
+  EXPECT_EQ(at("150", "100"), "(so) \"\" \"/org/a11y/atspi/null\"");  // the frame, beside the button
 
   ASSERT_EQ(SetAccessibility(bus_, false).ExitCode, 0);
   EXPECT_EQ(bridge.WaitWhile(AtspiBridge::Status::Connected, 30s), AtspiBridge::Status::Waiting);

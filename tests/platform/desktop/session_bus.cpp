@@ -39,7 +39,9 @@ SessionBus::SessionBus(const Options& AOptions) : FFolder(PrivateFolder("sib-bus
     std::filesystem::create_directories(FFolder / "run");
     std::filesystem::permissions(FFolder / "run", std::filesystem::perms::owner_all);
     services = "  <standard_session_servicedirs/>\n";
-    environment.push_back("XDG_RUNTIME_DIR=" + (FFolder / "run").string());
+    // The services keep their settings (dconf) and caches under the bus's folder, not the user's.
+    for (const char* name : {"XDG_RUNTIME_DIR=", "HOME=", "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=", "XDG_DATA_HOME="})
+      environment.push_back(name + (FFolder / "run").string());
     environment.insert(environment.end(), AOptions.Environment.begin(), AOptions.Environment.end());
   }
   std::ofstream(FFolder / "bus.conf")

@@ -23,8 +23,8 @@ class SessionBus {
  public:
   struct Options {
     // Starts the desktop's services on demand, as a desktop session's bus does (the accessibility
-    // bus launcher among them), in a runtime folder of the bus's own; `Environment` ("NAME=value")
-    // is theirs too (a display).
+    // bus launcher among them), with a runtime, home and settings folder of the bus's own, so that
+    // nothing of the user's is read or written; `Environment` ("NAME=value") is theirs too (a display).
     bool DesktopServices = false;
     std::vector<std::string> Environment{};
   };
