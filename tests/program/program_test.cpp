@@ -414,6 +414,38 @@ class ScreenReader {
   const SessionBus& FBus;
 };
 
+// A screen reader listening for events of one kind (screen_reader.py listen) while a test goes on.
+class ScreenReaderEvents {
+ public:
+  ScreenReaderEvents(const SessionBus& Bus, const std::string& Event, int Count)
+      : FListener({.Argv = {"/usr/bin/python3", SIB_SCREEN_READER, "Sibilon", "listen", Event, std::to_string(Count),
+                            "30"},
+                   .Environment = {"DBUS_SESSION_BUS_ADDRESS=" + Bus.Address()},
+                   .OnOutput = [this](std::span<const char> bytes) {
+                     std::lock_guard lock(FMutex);
+                     FLines.append(bytes.data(), bytes.size());
+                     FSaid.notify_all();
+                   }}) {}
+  ~ScreenReaderEvents() { FListener.WaitForExit(std::chrono::seconds(40)); }
+
+  // Whether it listens (said "ready").
+  bool Ready() { return WaitFor("ready\n"); }
+  bool WaitFor(const std::string& Text) {
+    std::unique_lock lock(FMutex);
+    return FSaid.wait_for(lock, std::chrono::seconds(20), [&] { return FLines.find(Text) != std::string::npos; });
+  }
+  std::string Lines() {
+    std::lock_guard lock(FMutex);
+    return FLines;
+  }
+
+ private:
+  std::mutex FMutex;
+  std::condition_variable FSaid;
+  std::string FLines;
+  ChildProcess FListener;  // last: its reader thread stops before what it writes into goes
+};
+
 // The line of the tree that begins with `Prefix` once its indent is left out; "" when none.
 std::string TreeLine(const std::string& Tree, const std::string& Prefix) {
   std::istringstream lines(Tree);
@@ -504,31 +536,14 @@ TEST_F(Program, AScreenReaderReadsAndWorksTheWindowOverTheAccessibilityBus) {
             "list item|White Noise|enabled,selectable,selected,sensitive,showing,visible||");
 
   // Tab moves the focus: a focus event names the exit button.
-  std::mutex mutex;
-  std::condition_variable said;
-  std::string events;
-  ChildProcess listener({.Argv = {"/usr/bin/python3", SIB_SCREEN_READER, "Sibilon", "listen",
-                                  "object:state-changed:focused", "2", "20"},
-                         .Environment = {"DBUS_SESSION_BUS_ADDRESS=" + bus.Address()},
-                         .OnOutput = [&](std::span<const char> bytes) {
-                           std::lock_guard lock(mutex);
-                           events.append(bytes.data(), bytes.size());
-                           said.notify_all();
-                         }});
   {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(said.wait_for(lock, 30s, [&] { return events.find("ready\n") != std::string::npos; })) << events;
+    ScreenReaderEvents focus(bus, "object:state-changed:focused", 2);
+    ASSERT_TRUE(focus.Ready()) << focus.Lines();
+    Xdotool({"key", "--window", FWindow, "Tab"});
+    EXPECT_TRUE(focus.WaitFor("object:state-changed:focused|push button|Exit Program|1")) << focus.Lines();
+    EXPECT_NE(focus.Lines().find("object:state-changed:focused|toggle button|Stop Noise|0"), std::string::npos)
+        << focus.Lines();
   }
-  Xdotool({"key", "--window", FWindow, "Tab"});
-  {
-    std::unique_lock lock(mutex);
-    said.wait_for(lock, 20s, [&] {
-      return events.find("object:state-changed:focused|push button|Exit Program|1") != std::string::npos;
-    });
-    EXPECT_NE(events.find("object:state-changed:focused|toggle button|Stop Noise|0"), std::string::npos) << events;
-    EXPECT_NE(events.find("object:state-changed:focused|push button|Exit Program|1"), std::string::npos) << events;
-  }
-  listener.WaitForExit(30s);
 
   // Bad requests: each answered with an error, the window as it was.
   const std::string before = reader.Tree();
@@ -588,6 +603,16 @@ TEST_F(Program, AScreenReaderReadsAndWorksTheWindowOverTheAccessibilityBus) {
   }
   EXPECT_TRUE(program->Running()) << program->ErrorOutput();
   EXPECT_EQ(reader.Tree(), before) << "a bad request changed the window";
+
+  // The focus moved to the level by the screen reader; the start button's new name announced.
+  EXPECT_EQ(reader.Busctl({"call", app, slider, "org.a11y.atspi.Component", "GrabFocus"}).Output, "b true");
+  EXPECT_NE(TreeLine(reader.Tree(), "slider|Set Level|").find(",focused,"), std::string::npos);
+  {
+    ScreenReaderEvents names(bus, "object:property-change:accessible-name", 1);
+    ASSERT_TRUE(names.Ready()) << names.Lines();
+    EXPECT_EQ(reader.Run({"action", "Stop Noise", "0"}).Output, "True");
+    EXPECT_TRUE(names.WaitFor("object:property-change:accessible-name|toggle button|Start Noise|0")) << names.Lines();
+  }
 
   EXPECT_EQ(reader.Run({"action", "Exit Program", "0"}).ExitCode, 0);
   EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(0)) << program->ErrorOutput();
