@@ -57,7 +57,9 @@ std::uint64_t MonotonicMicroseconds() {
   return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
 }
 
-std::string PathOf(std::uint32_t Id) { return Id == 0 ? kRootPath : std::string(kPathPrefix) + "/" + std::to_string(Id); }
+std::string PathOf(std::uint32_t Id) {
+  return Id == 0 ? kRootPath : std::string(kPathPrefix) + "/" + std::to_string(Id);
+}
 
 // The id a path names; none for a path that is not one of ours.
 std::optional<std::uint32_t> IdOf(std::string_view Path) {
@@ -104,12 +106,12 @@ struct StateName {
 };
 // Enabled also means sensitive (takes input), as toolkits report it.
 constexpr StateName kStates[] = {
-    {asEnabled, ATSPI_STATE_ENABLED, "enabled"},       {asEnabled, ATSPI_STATE_SENSITIVE, "sensitive"},
-    {asVisible, ATSPI_STATE_VISIBLE, "visible"},       {asShowing, ATSPI_STATE_SHOWING, "showing"},
-    {asFocusable, ATSPI_STATE_FOCUSABLE, "focusable"}, {asFocused, ATSPI_STATE_FOCUSED, "focused"},
-    {asCheckable, ATSPI_STATE_CHECKABLE, "checkable"}, {asChecked, ATSPI_STATE_CHECKED, "checked"},
-    {asPressed, ATSPI_STATE_PRESSED, "pressed"},       {asSelectable, ATSPI_STATE_SELECTABLE, "selectable"},
-    {asSelected, ATSPI_STATE_SELECTED, "selected"},    {asActive, ATSPI_STATE_ACTIVE, "active"},
+    {asEnabled, ATSPI_STATE_ENABLED, "enabled"},          {asEnabled, ATSPI_STATE_SENSITIVE, "sensitive"},
+    {asVisible, ATSPI_STATE_VISIBLE, "visible"},          {asShowing, ATSPI_STATE_SHOWING, "showing"},
+    {asFocusable, ATSPI_STATE_FOCUSABLE, "focusable"},    {asFocused, ATSPI_STATE_FOCUSED, "focused"},
+    {asCheckable, ATSPI_STATE_CHECKABLE, "checkable"},    {asChecked, ATSPI_STATE_CHECKED, "checked"},
+    {asPressed, ATSPI_STATE_PRESSED, "pressed"},          {asSelectable, ATSPI_STATE_SELECTABLE, "selectable"},
+    {asSelected, ATSPI_STATE_SELECTED, "selected"},       {asActive, ATSPI_STATE_ACTIVE, "active"},
     {asHorizontal, ATSPI_STATE_HORIZONTAL, "horizontal"},
 };
 
@@ -395,7 +397,9 @@ Core& CoreOf(void* userdata) { return *static_cast<Core*>(userdata); }
 
 std::uint32_t IdOfMessage(sd_bus_message* m) { return IdOf(sd_bus_message_get_path(m)).value_or(0); }
 
-int InvalidArgs(sd_bus_error* error, const char* text) { return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, text); }
+int InvalidArgs(sd_bus_error* error, const char* text) {
+  return sd_bus_error_set(error, SD_BUS_ERROR_INVALID_ARGS, text);
+}
 
 int NoObject(sd_bus_error* error) {
   return sd_bus_error_set(error, SD_BUS_ERROR_UNKNOWN_OBJECT, "No such accessible object");
@@ -434,7 +438,6 @@ std::uint32_t DescendantAt(const AtspiTree& t, const AtspiNode& node, TPoint P) 
 
 }  // namespace
 
-
 // --- References and events ------------------------------------------------------------------------
 
 int Core::AppendReference(sd_bus_message* m, std::uint32_t Id) const {
@@ -451,8 +454,10 @@ int Core::AppendCacheItem(sd_bus_message* m, const AtspiTree& t, const AtspiNode
   if (r >= 0) r = AppendReference(m, Id);
   if (r >= 0) r = AppendReference(m, 0);
   if (r >= 0) {
-    if (!node) r = sd_bus_message_append(m, "(so)", desktopName.c_str(), desktopPath.c_str());
-    else r = AppendReference(m, node->Parent);
+    if (!node)
+      r = sd_bus_message_append(m, "(so)", desktopName.c_str(), desktopPath.c_str());
+    else
+      r = AppendReference(m, node->Parent);
   }
   const int index = node ? IndexInParent(t, *node) : -1;
   const int children = node ? static_cast<int>(node->Children.size()) : (t.Nodes.empty() ? 0 : 1);
@@ -675,15 +680,16 @@ int Core::OnAccessibleGet(sd_bus*, const char* path, const char*, const char* pr
   std::lock_guard lock(core.mutex);
   const AtspiNode* node = id ? core.tree.Find(id) : nullptr;
   if (id && !node) return NoObject(error);
-  if (name == "Name") return sd_bus_message_append(reply, "s", node ? node->Name.c_str() : core.options.ApplicationName.c_str());
+  if (name == "Name")
+    return sd_bus_message_append(reply, "s", node ? node->Name.c_str() : core.options.ApplicationName.c_str());
   if (name == "Description") return sd_bus_message_append(reply, "s", node ? node->Description.c_str() : "");
   if (name == "Parent") {
     if (!node) return sd_bus_message_append(reply, "(so)", core.desktopName.c_str(), core.desktopPath.c_str());
     return core.AppendReference(reply, node->Parent);
   }
   if (name == "ChildCount")
-    return sd_bus_message_append(reply, "i", node ? static_cast<int>(node->Children.size())
-                                                  : static_cast<int>(core.tree.Nodes.empty() ? 0 : 1));
+    return sd_bus_message_append(
+        reply, "i", node ? static_cast<int>(node->Children.size()) : static_cast<int>(core.tree.Nodes.empty() ? 0 : 1));
   if (name == "Locale") return sd_bus_message_append(reply, "s", "en_US.UTF-8");
   if (name == "AccessibleId") return sd_bus_message_append(reply, "s", id ? std::to_string(id).c_str() : "");
   return sd_bus_message_append(reply, "s", "");  // HelpText
@@ -740,8 +746,8 @@ int Core::OnAccessibleMethod(sd_bus_message* m, void* userdata, sd_bus_error* er
       }
       if (r >= 0) r = sd_bus_message_close_container(reply);
     } else if (member == "GetRole") {
-      r = sd_bus_message_append(reply, "u", static_cast<std::uint32_t>(node ? RoleOf(node->Role).Atspi
-                                                                                 : ATSPI_ROLE_APPLICATION));
+      r = sd_bus_message_append(reply, "u",
+                                static_cast<std::uint32_t>(node ? RoleOf(node->Role).Atspi : ATSPI_ROLE_APPLICATION));
     } else if (member == "GetRoleName" || member == "GetLocalizedRoleName") {
       r = sd_bus_message_append(reply, "s", node ? RoleOf(node->Role).Name : "application");
     } else if (member == "GetState") {
@@ -808,17 +814,19 @@ int Core::OnComponentMethod(sd_bus_message* m, void* userdata, sd_bus_error* err
   if (!node) return NoObject(error);
   if (member == "GetSize") return sd_bus_reply_method_return(m, "ii", node->Extents.Width(), node->Extents.Height());
   if (member == "GetLayer")
-    return sd_bus_reply_method_return(m, "u", static_cast<std::uint32_t>(node->Role == TAccessibleRole::Frame
-                                                                             ? ATSPI_LAYER_WINDOW
-                                                                             : ATSPI_LAYER_WIDGET));
+    return sd_bus_reply_method_return(
+        m, "u",
+        static_cast<std::uint32_t>(node->Role == TAccessibleRole::Frame ? ATSPI_LAYER_WINDOW : ATSPI_LAYER_WIDGET));
   if (member == "GetMDIZOrder") return sd_bus_reply_method_return(m, "n", std::int16_t{0});
   if (member == "GetAlpha") return sd_bus_reply_method_return(m, "d", 1.0);
   std::int32_t x = 0;
   std::int32_t y = 0;
   std::uint32_t coordType = 0;
   int r = 0;
-  if (member == "GetExtents" || member == "GetPosition") r = sd_bus_message_read(m, "u", &coordType);
-  else r = sd_bus_message_read(m, "iiu", &x, &y, &coordType);
+  if (member == "GetExtents" || member == "GetPosition")
+    r = sd_bus_message_read(m, "u", &coordType);
+  else
+    r = sd_bus_message_read(m, "iiu", &x, &y, &coordType);
   if (r < 0) return r;
   if (coordType > ATSPI_COORD_TYPE_PARENT) return InvalidArgs(error, "Unknown coordinate type");
   const TRect box = InCoordinates(t, *node, coordType);
@@ -872,9 +880,11 @@ int Core::OnActionMethod(sd_bus_message* m, void* userdata, sd_bus_error* error)
   }
   std::int32_t index = 0;
   if (const int r = sd_bus_message_read(m, "i", &index); r < 0) return r;
-  if (index < 0 || static_cast<std::size_t>(index) >= actions.size()) return InvalidArgs(error, "No action with that number");
+  if (index < 0 || static_cast<std::size_t>(index) >= actions.size())
+    return InvalidArgs(error, "No action with that number");
   const TAccessibleAction& action = actions[static_cast<std::size_t>(index)];
-  if (member == "GetName" || member == "GetLocalizedName") return sd_bus_reply_method_return(m, "s", action.Name.c_str());
+  if (member == "GetName" || member == "GetLocalizedName")
+    return sd_bus_reply_method_return(m, "s", action.Name.c_str());
   if (member == "GetDescription") return sd_bus_reply_method_return(m, "s", action.Description.c_str());
   if (member == "GetKeyBinding") return sd_bus_reply_method_return(m, "s", "");
   return ReplyToRequest(core, m, {id, AtspiRequestKind::Action, index, 0}, error);
@@ -961,7 +971,8 @@ int Core::OnSelectionMethod(sd_bus_message* m, void* userdata, sd_bus_error* err
     sd_bus_message_unref(reply);
     return r < 0 ? r : 1;
   }
-  if (index < 0 || static_cast<std::size_t>(index) >= children.size()) return InvalidArgs(error, "No child at that index");
+  if (index < 0 || static_cast<std::size_t>(index) >= children.size())
+    return InvalidArgs(error, "No child at that index");
   const std::uint32_t child = children[static_cast<std::size_t>(index)];
   const bool isSelected = std::find(selected.begin(), selected.end(), child) != selected.end();
   if (member == "IsChildSelected") return sd_bus_reply_method_return(m, "b", static_cast<int>(isSelected));
@@ -971,8 +982,8 @@ int Core::OnSelectionMethod(sd_bus_message* m, void* userdata, sd_bus_error* err
 
 // --- Text -----------------------------------------------------------------------------------------
 
-int Core::OnTextGet(sd_bus*, const char* path, const char*, const char* property, sd_bus_message* reply,
-                    void* userdata, sd_bus_error* error) {
+int Core::OnTextGet(sd_bus*, const char* path, const char*, const char* property, sd_bus_message* reply, void* userdata,
+                    sd_bus_error* error) {
   Core& core = CoreOf(userdata);
   std::lock_guard lock(core.mutex);
   const AtspiNode* node = core.tree.Find(IdOf(path).value_or(0));
@@ -1137,8 +1148,12 @@ void Core::Connect() {
   if (r >= 0) r = sd_bus_set_trusted(a11y, 1);
   if (r >= 0) r = sd_bus_start(a11y);
   const std::pair<const char*, const sd_bus_vtable*> interfaces[] = {
-      {kAccessible, kAccessibleVtable}, {kApplication, kApplicationVtable}, {kComponent, kComponentVtable},
-      {kAction, kActionVtable},         {kValue, kValueVtable},             {kSelection, kSelectionVtable},
+      {kAccessible, kAccessibleVtable},
+      {kApplication, kApplicationVtable},
+      {kComponent, kComponentVtable},
+      {kAction, kActionVtable},
+      {kValue, kValueVtable},
+      {kSelection, kSelectionVtable},
       {kText, kTextVtable},
   };
   for (const auto& [name, vtable] : interfaces)
@@ -1190,8 +1205,10 @@ void Core::Loop() {
       const int r = sd_bus_process(*bus, nullptr);
       if (r < 0 || sd_bus_is_open(*bus) <= 0) {
         // A bus that went away: the session's ends the watch, the accessibility bus's the service.
-        if (*bus == a11y) Disconnect();
-        else CloseBus(session);
+        if (*bus == a11y)
+          Disconnect();
+        else
+          CloseBus(session);
         continue;
       }
       busy = busy || r > 0;
@@ -1232,7 +1249,8 @@ void Core::WaitForWork() {
 
 using atspi_detail::Core;
 
-AtspiReply::AtspiReply(std::shared_ptr<Core> ACore, std::uint64_t ASerial) : FCore(std::move(ACore)), FSerial(ASerial) {}
+AtspiReply::AtspiReply(std::shared_ptr<Core> ACore, std::uint64_t ASerial)
+    : FCore(std::move(ACore)), FSerial(ASerial) {}
 
 AtspiReply::~AtspiReply() {
   std::lock_guard lock(FCore->mutex);
@@ -1248,10 +1266,14 @@ void AtspiReply::Fail() {
 
 AtspiBridge::AtspiBridge(Options AOptions, RequestHandler AOnRequest)
     : FCore(std::make_shared<Core>(std::move(AOptions), std::move(AOnRequest))) {
-  if (FCore->options.SessionAddress) FCore->sessionAddress = *FCore->options.SessionAddress;
-  else if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS")) FCore->sessionAddress = address;
-  if (FCore->options.AccessibilityAddress) FCore->a11yAddress = *FCore->options.AccessibilityAddress;
-  else if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS")) FCore->a11yAddress = address;
+  if (FCore->options.SessionAddress)
+    FCore->sessionAddress = *FCore->options.SessionAddress;
+  else if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"))
+    FCore->sessionAddress = address;
+  if (FCore->options.AccessibilityAddress)
+    FCore->a11yAddress = *FCore->options.AccessibilityAddress;
+  else if (const char* address = std::getenv("AT_SPI_BUS_ADDRESS"))
+    FCore->a11yAddress = address;
   FCore->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (FCore->wakeFd < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
   FThread = std::make_unique<RunThread>("a11y", [core = FCore] { core->Run(); });

@@ -193,9 +193,15 @@ void TFormAccessibility::Act(const AtspiRequest& Request, const AtspiDone& Done)
   bool done = false;
   if (control) {
     switch (request.Kind) {
-      case AtspiRequestKind::Action: done = control->DoAccessibleAction(request.Argument); break;
-      case AtspiRequestKind::SetValue: done = control->SetAccessibleValue(request.Value); break;
-      case AtspiRequestKind::SelectItem: done = control->SelectAccessibleItem(request.Argument); break;
+      case AtspiRequestKind::Action:
+        done = control->DoAccessibleAction(request.Argument);
+        break;
+      case AtspiRequestKind::SetValue:
+        done = control->SetAccessibleValue(request.Value);
+        break;
+      case AtspiRequestKind::SelectItem:
+        done = control->SelectAccessibleItem(request.Argument);
+        break;
       case AtspiRequestKind::GrabFocus:
         if (auto* windowed = dynamic_cast<TWinControl*>(control); windowed && windowed->CanFocus()) {
           windowed->SetFocus();

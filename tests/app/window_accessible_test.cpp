@@ -95,9 +95,7 @@ TEST_F(WindowAccessible, TheLevelIsASliderFrom0To100InStepsOf1LabelledBySetLevel
   EXPECT_TRUE(d.States.Contains(asHorizontal));
 }
 
-TEST_F(WindowAccessible, TheReadoutReadsItsDigitsAsText) {
-  EXPECT_EQ(form_->ledVol->Accessible().Text, "050");
-}
+TEST_F(WindowAccessible, TheReadoutReadsItsDigitsAsText) { EXPECT_EQ(form_->ledVol->Accessible().Text, "050"); }
 
 TEST_F(WindowAccessible, TheSpinnerIsAListOfTheThreeNoisesWithPinkChosenLabelledBySelectNoiseType) {
   const TAccessibleDescription d = form_->spNoise->Accessible();

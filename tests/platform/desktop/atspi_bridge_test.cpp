@@ -22,8 +22,8 @@ ClientResult SetAccessibility(const SessionBus& Bus, bool On) {
 }
 
 std::string A11yAddress(const SessionBus& Bus) {
-  const ClientResult r =
-      RunBusClient(Bus.Address(), {"busctl", "--user", "call", "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"});
+  const ClientResult r = RunBusClient(
+      Bus.Address(), {"busctl", "--user", "call", "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress"});
   const std::size_t open = r.Output.find('"');
   return open == std::string::npos ? "" : r.Output.substr(open + 1, r.Output.rfind('"') - open - 1);
 }
@@ -85,13 +85,14 @@ TEST_F(Bridge, JoinsTheAccessibilityBusOnlyOnceSwitchedOnAndLeavesWhenSwitchedOf
 
   ASSERT_EQ(SetAccessibility(bus_, true).ExitCode, 0);
   ASSERT_EQ(bridge.WaitWhile(AtspiBridge::Status::Waiting, 30s), AtspiBridge::Status::Connected);
-  EXPECT_EQ(Call(bridge, {"get-property", "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible", "Name"}).Output,
-            "s \"Small\"");
+  EXPECT_EQ(
+      Call(bridge, {"get-property", "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible", "Name"}).Output,
+      "s \"Small\"");
   EXPECT_EQ(Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Accessible", "GetRole"}).Output,
             "u 43");  // a push button
-  EXPECT_EQ(Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Component", "GetExtents", "u", "1"})
-                .Output,
-            "(iiii) 10 10 80 25");  // in the window's coordinates
+  EXPECT_EQ(
+      Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Component", "GetExtents", "u", "1"}).Output,
+      "(iiii) 10 10 80 25");  // in the window's coordinates
   const auto at = [&](const char* X, const char* Y) {
     return Call(bridge, {"call", "/org/a11y/atspi/accessible/1", "org.a11y.atspi.Component", "GetAccessibleAtPoint",
                          "iiu", X, Y, "0"})
@@ -109,8 +110,9 @@ TEST_F(Bridge, AnActionIsHandedOverAndAnsweredAndARequestWhileClosingIsRefused) 
   AtspiBridge bridge(Options(), Recorder());
   bridge.Publish(SmallWindow());
   ASSERT_EQ(bridge.WaitWhile(AtspiBridge::Status::Waiting, 30s), AtspiBridge::Status::Connected);
-  EXPECT_EQ(Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Action", "DoAction", "i", "0"}).Output,
-            "b true");
+  EXPECT_EQ(
+      Call(bridge, {"call", "/org/a11y/atspi/accessible/2", "org.a11y.atspi.Action", "DoAction", "i", "0"}).Output,
+      "b true");
   {
     std::lock_guard lock(mutex_);
     ASSERT_EQ(requests_.size(), 1u);
