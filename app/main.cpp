@@ -9,6 +9,7 @@
 #include "app/window_mpris.h"
 #include "app/window_values.h"
 #include "controls/fill_clipboard.h"
+#include "platform/desktop/form_accessibility.h"
 #include "platform/ui/sdl_host.h"
 
 int main() {
@@ -28,10 +29,14 @@ int main() {
     TApplication application(host);
     // Media keys, the desktop's sound menu and scripts reach the window through the session bus. The
     // control goes before the application and its window; a window that goes first ends it.
+    // Screen readers read and work the window over the accessibility bus, while the desktop says
+    // that one listens.
     std::unique_ptr<TWindowMpris> desktopControl;
+    std::unique_ptr<TFormAccessibility> accessibility;
     TFormsStartUp startUp(application, [&] {
       TForm1& window = *application.CreateForm<TForm1>(Form1Description());
       desktopControl = std::make_unique<TWindowMpris>(window, application.Loop());
+      accessibility = std::make_unique<TFormAccessibility>(window, application.Loop());
     });
     return RunApplication(startUp);
   } catch (...) {

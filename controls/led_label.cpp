@@ -102,7 +102,20 @@ void TAdvSmoothLedLabel::Assign(TPersistent* Source) {
 
 void TAdvSmoothLedLabel::Changed() {
   Invalidate();
+  AccessibleChanged();
   OnChange(this);
+}
+
+std::string TAdvSmoothLedLabel::ShownText() const {
+  return LedText(FCaption->ValueType(), FCaption->Format(), FCaption->TimeFormat(), FCaption->Value(),
+                 FCaption->TimeValue());
+}
+
+void TAdvSmoothLedLabel::DescribeAccessible(TAccessibleDescription& Description) const {
+  TGraphicControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Label;
+  Description.Name = ShownText();
+  Description.Text = Description.Name;
 }
 
 void TAdvSmoothLedLabel::SetTransparent(bool Value) {

@@ -158,8 +158,13 @@ class TAdvSmoothLedLabel : public TGraphicControl {
 
   TNotifyEvent OnChange;
 
+  // The text the LED shows ("050"), as LedText renders it.
+  std::string ShownText() const;
+
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A label reading the LED's text.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
 
  private:
   void PartChanged(TObject*) { Changed(); }

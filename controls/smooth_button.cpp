@@ -51,6 +51,7 @@ TPropertyList TAdvSmoothButton::PublishedProperties() {
       prop("VerticalSpacing", &B::VerticalSpacing, &B::SetVerticalSpacing).defaultValue(5),
       prop("Version", &B::Version, &B::SetVersion),
       prop("ModalResult", &B::ModalResult, &B::SetModalResult).defaultValue(0),
+      prop("Toggle", &B::Toggle, &B::SetToggle).defaultValue(false),
       prop("TabStop", &TWinControl::TabStop, &TWinControl::SetTabStop).defaultValue(true),
       prop("DoubleBuffered", &TWinControl::DoubleBuffered, &TWinControl::SetDoubleBuffered).defaultValue(true),
   };
@@ -69,6 +70,40 @@ void TAdvSmoothButton::InvalidateCache() {
 void TAdvSmoothButton::DoClick() {
   // The form keeps no modal result of its own yet; the button's value stays readable on the button.
   Click();
+}
+
+// ---- accessibility -------------------------------------------------------------------------------
+
+void TAdvSmoothButton::SetToggle(bool Value) {
+  if (Value == FToggle) return;
+  FToggle = Value;
+  AccessibleChanged();
+}
+
+void TAdvSmoothButton::SetChecked(bool Value) {
+  if (Value == FChecked) return;
+  FChecked = Value;
+  AccessibleChanged();
+}
+
+void TAdvSmoothButton::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = FToggle ? TAccessibleRole::ToggleButton : TAccessibleRole::PushButton;
+  if (FToggle) Description.States.Include(asCheckable);
+  if (FToggle && FChecked) Description.States.Include(asChecked);
+  if (ShowsPressed()) Description.States.Include(asPressed);
+  Description.Actions = {{"click", "Clicks the button"}};
+}
+
+void TAdvSmoothButton::Click() {
+  if (FToggle) SetChecked(!FChecked);
+  TCustomControl::Click();
+}
+
+bool TAdvSmoothButton::DoAccessibleAction(int Index) {
+  if (Index != 0 || !EnabledInTree()) return false;
+  DoClick();
+  return true;
 }
 
 // ---- theme ----------------------------------------------------------------------------------------

@@ -70,6 +70,14 @@ class TAdvSmoothButton : public TCustomControl {
   int ModalResult() const { return FModalResult; }
   void SetModalResult(int Value) { FModalResult = Value; }
 
+  // A button that stands for an on/off state (start and stop) tells assistive technology so: it is
+  // then a toggle button, and each click turns Checked over before OnClick runs. Neither changes the
+  // face, which its owner paints through Caption and Color. Off by default: a plain push button.
+  bool Toggle() const { return FToggle; }
+  void SetToggle(bool Value);
+  bool Checked() const { return FChecked; }
+  void SetChecked(bool Value);
+
   // --- state, for whoever drives or checks the button ---
   bool MouseInside() const { return FMouseInside; }
   bool Down() const { return FDown; }
@@ -95,12 +103,18 @@ class TAdvSmoothButton : public TCustomControl {
   bool DialogChar(char32_t Char, TShiftState Shift) override;
   void DoEnter() override;
   void DoExit() override;
+  // Action 0, "click": DoClick, when the button takes input.
+  bool DoAccessibleAction(int Index) override;
+  // Turns Checked over for a toggle, then raises OnClick.
+  void Click() override;
 
   // How long an accelerator holds the button down.
   static constexpr std::uint32_t kAcceleratorHoldMs = 150;
 
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A push button (or a toggle button, see Toggle) named by its caption.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void Resize() override;
   void Timer(std::uint32_t Id) override;
   // The control's Color is the face colour.
@@ -131,6 +145,8 @@ class TAdvSmoothButton : public TCustomControl {
   int FHorizontalSpacing = 5;
   int FVerticalSpacing = 5;
   int FModalResult = 0;
+  bool FToggle = false;
+  bool FChecked = false;
 
   bool FMouseInside = false;
   bool FDown = false;

@@ -65,6 +65,7 @@ TPropertyList TAdvSmoothLabel::PublishedProperties() {
       prop("TextRendering", &L::TextRendering, &L::SetTextRendering).defaultValue(TTextRenderingHint::tAntiAlias),
       prop("OnChange", &L::OnChange, &L::SetOnChange),
       prop("Version", &L::Version, &L::SetVersion),
+      prop("FocusControl", &L::FocusControl, &L::SetFocusControl),
   };
 }
 
@@ -85,7 +86,33 @@ void TAdvSmoothLabel::Assign(TPersistent* Source) {
 
 void TAdvSmoothLabel::Changed() {
   Invalidate();
+  AccessibleChanged();
   FOnChangeEvent(this);
+}
+
+void TAdvSmoothLabel::SetFocusControl(TControl* Value) {
+  if (Value == FFocusControl) return;
+  if (FFocusControl) {
+    if (FFocusControl->AccessibleLabel() == this) FFocusControl->SetAccessibleLabel(nullptr);
+    FFocusControl->RemoveFreeNotification(this);
+  }
+  FFocusControl = Value;
+  if (FFocusControl) {
+    FFocusControl->FreeNotification(this);
+    FFocusControl->SetAccessibleLabel(this);
+  }
+}
+
+void TAdvSmoothLabel::Notification(TComponent* AComponent, TOperation Operation) {
+  TGraphicControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FFocusControl) FFocusControl = nullptr;
+}
+
+void TAdvSmoothLabel::DescribeAccessible(TAccessibleDescription& Description) const {
+  TGraphicControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Label;
+  Description.Name = FCaption->Text();
+  Description.Text = Description.Name;
 }
 
 void TAdvSmoothLabel::Paint(TCanvas& Canvas) { DrawLabel(Canvas.Graphics()); }

@@ -53,6 +53,10 @@ class TAdvSmoothLabel : public TGraphicControl {
   void SetCaptionShadowOffsetTop(int Value) { Set(FCaptionShadowOffsetTop, Value); }
   std::string Version() const { return "1.5.0.0"; }
   void SetVersion(const std::string&) {}
+  // The control this label names: assistive technology reads the label's text as that control's name
+  // (TControl::AccessibleLabel). nullptr: none; forgotten when that control dies.
+  TControl* FocusControl() const { return FFocusControl; }
+  void SetFocusControl(TControl* Value);
   bool Transparent() const { return FTransparent; }
   void SetTransparent(bool Value) { Set(FTransparent, Value); }
   bool WordWrap() const { return FWordWrap; }
@@ -74,6 +78,9 @@ class TAdvSmoothLabel : public TGraphicControl {
 
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A label named by its caption's text.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   template <class T>
@@ -95,6 +102,7 @@ class TAdvSmoothLabel : public TGraphicControl {
   bool FWordWrap = false;
   TTextRenderingHint FTextRendering = TTextRenderingHint::tAntiAlias;
   TNotifyEvent FOnChangeEvent;
+  TControl* FFocusControl = nullptr;
 };
 
 }  // namespace sib

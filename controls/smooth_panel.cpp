@@ -117,6 +117,14 @@ void TAdvSmoothPanel::Assign(TPersistent* Source) {
 void TAdvSmoothPanel::Changed() {
   refreshcache = true;
   Invalidate();
+  AccessibleChanged();
+}
+
+void TAdvSmoothPanel::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Panel;
+  Description.Name = FCaption->Text();
+  Description.States.Exclude(asFocusable);
 }
 
 void TAdvSmoothPanel::SetTransparent(bool Value) {

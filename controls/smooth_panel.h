@@ -135,6 +135,8 @@ class TAdvSmoothPanel : public TCustomControl {
 
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A panel named by its plain caption, grouping what it holds.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void Resize() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;

@@ -157,6 +157,7 @@ void TAdvSmoothSpinner::Changed() {
   if (FHoveredColumn >= FColumns->Count()) FHoveredColumn = -1;
   UpdateAnimateTimer();
   Invalidate();
+  AccessibleChanged();
 }
 
 void TAdvSmoothSpinner::EnabledChanged() {
@@ -213,8 +214,29 @@ int TAdvSmoothSpinner::XYToColumn(int X, int Y) const {
 
 void TAdvSmoothSpinner::ReportSelection(TObject* Sender, TAdvSmoothSpinnerColumn& Col) {
   const double value = Col.FSelectedValue;
+  AccessibleChanged();
   OnSelectedValueChanged(Sender, Col.Index(), static_cast<int>(roundHalfEven(value - Col.GetRangeFrom())), value,
                          Col.RangeType());
+}
+
+// --- Accessibility ---------------------------------------------------------------------------------
+
+void TAdvSmoothSpinner::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::ListBox;
+  if (FColumns->Count() == 0) return;
+  const TAdvSmoothSpinnerColumn* col = Column(std::clamp(FFocusedColumn, 0, FColumns->Count() - 1));
+  if (!col->HasItems()) return;
+  const std::int64_t selected = col->SelectedCustomIndex();
+  for (std::int64_t k = 0; k <= col->GetRangeCount(); ++k) Description.Items.push_back({col->ItemText(k), k == selected});
+}
+
+bool TAdvSmoothSpinner::SelectAccessibleItem(int Index) {
+  if (FColumns->Count() == 0 || !EnabledInTree() || FReadOnly) return false;
+  TAdvSmoothSpinnerColumn* col = Column(std::clamp(FFocusedColumn, 0, FColumns->Count() - 1));
+  if (!col->HasItems() || !col->Visible() || !col->Enabled() || Index < 0 || Index > col->GetRangeCount()) return false;
+  col->ScrollToValue(col->IncSteps(col->GetRangeFrom(), Index), false, 4);
+  return true;
 }
 
 void TAdvSmoothSpinner::UpdateAnimateTimer() {

@@ -174,8 +174,14 @@ class TAdvSmoothSpinner : public TCustomControl {
   // Presses longer than this never flick.
   static constexpr std::uint32_t kFlickMaxMs = 500;
 
+  // Chooses item `Index` of the focused column at once, as a click on it would; false for an index
+  // past the ends or a column that takes no input.
+  bool SelectAccessibleItem(int Index) override;
+
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A list box of the focused column's items, the selected one marked.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void Timer(std::uint32_t Id) override;
   void EnabledChanged() override;
 

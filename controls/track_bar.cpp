@@ -220,6 +220,7 @@ void TAdvSmoothTrackBar::SetMinimum(double Value) {
   FMinimum = Value;
   if (FMinimum > FPosition) FPosition = FMinimum;
   Changed();
+  AccessibleChanged();
 }
 
 void TAdvSmoothTrackBar::SetMaximum(double Value) {
@@ -227,11 +228,13 @@ void TAdvSmoothTrackBar::SetMaximum(double Value) {
   FMaximum = Value;
   if (FMaximum < FPosition) FPosition = FMaximum;
   Changed();
+  AccessibleChanged();
 }
 
 void TAdvSmoothTrackBar::SetStep(double Value) {
   if (!(Value > 0)) return;
   Set(FStep, Value);
+  AccessibleChanged();
 }
 
 void TAdvSmoothTrackBar::SetPosition(double Value) {
@@ -240,11 +243,28 @@ void TAdvSmoothTrackBar::SetPosition(double Value) {
   StartGlow();
   OnPositionChanged(this, FPosition);
   Changed();
+  AccessibleChanged();
 }
 
 void TAdvSmoothTrackBar::StorePosition(double Value) {
   FPosition = Value;
   Changed();
+  AccessibleChanged();
+}
+
+// --- Accessibility ---------------------------------------------------------------------------------
+
+void TAdvSmoothTrackBar::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Slider;
+  Description.Range = TAccessibleRange{FPosition, FMinimum, FMaximum, FStep};
+  if (Horizontal()) Description.States.Include(asHorizontal);
+}
+
+bool TAdvSmoothTrackBar::SetAccessibleValue(double Value) {
+  if (!std::isfinite(Value) || !InRange(Value) || !EnabledInTree()) return false;
+  SetPosition(Value);
+  return true;
 }
 
 void TAdvSmoothTrackBar::SetGlowAnimation(bool Value) {

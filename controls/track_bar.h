@@ -142,8 +142,13 @@ class TAdvSmoothTrackBar : public TCustomControl {
   static constexpr std::uint32_t kGlowTimerId = 1;
   static constexpr std::uint32_t kGlowIntervalMs = 10;
 
+ // Sets Position as a drag to it would; false for a value that is no number or out of range.
+  bool SetAccessibleValue(double Value) override;
+
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A slider over [Minimum, Maximum] at Position, moved by Step.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void Resize() override;
   void Timer(std::uint32_t Id) override;
   void FontChanged() override;

@@ -97,10 +97,12 @@ void TControl::SetParent(TWinControl* AParent) {
     Invalidate();
     if (TForm* form = GetParentForm(); form && !ComponentState().Contains(csDestroying)) form->ControlGone(this, false);
     FParent->RemoveControl(this);
+    FParent->AccessibleChanged();
   }
   FParent = AParent;
   if (!FParent) return;
   FParent->InsertControl(this);
+  FParent->AccessibleChanged();
   if (FParentFont) ParentFontChanged();
   if (FParentColor) ParentColorChanged();
   if (FParentShowHint) ParentShowHintChanged();
@@ -338,11 +340,13 @@ void TControl::Resize() { OnResize(this); }
 
 void TControl::EnabledChanged() {
   Invalidate();
+  AccessibleChanged();
   if (!FEnabled)
     if (TForm* form = GetParentForm(); form && form != this) form->ControlGone(this, false);
 }
 
 void TControl::VisibleChanged() {
+  AccessibleChanged();
   if (FParent && FAlign != alNone) FParent->Realign();
   if (!FVisible)
     if (TForm* form = GetParentForm(); form && form != this) form->ControlGone(this, false);
@@ -352,7 +356,10 @@ void TControl::FontChanged() { Invalidate(); }
 
 void TControl::ColorChanged() { Invalidate(); }
 
-void TControl::TextChanged() { Invalidate(); }
+void TControl::TextChanged() {
+  Invalidate();
+  AccessibleChanged();
+}
 
 void TControl::FontOnChange(TObject* /*Sender*/) {
   if (!FCopyingFont) FParentFont = false;
@@ -388,5 +395,62 @@ void TControl::ParentShowHintChanged() {
 void TControl::ParentShowHintChangedInChildren() {}
 
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner) {}
+
+// --- Accessibility --------------------------------------------------------------------------------
+
+TAccessibleDescription TControl::Accessible() const {
+  TAccessibleDescription description;
+  DescribeAccessible(description);
+  if (FAccessibleLabel) {
+    description.LabelledBy = FAccessibleLabel;
+    if (description.Name.empty()) description.Name = FAccessibleLabel->Accessible().Name;
+  }
+  return description;
+}
+
+void TControl::DescribeAccessible(TAccessibleDescription& Description) const {
+  Description.Name = AccessibleCaption(FText);
+  if (EnabledInTree()) Description.States.Include(asEnabled);
+  if (FVisible) Description.States.Include(asVisible);
+  if (Showing()) Description.States.Include(asShowing);
+}
+
+void TControl::SetAccessibleLabel(TControl* Value) {
+  if (Value == FAccessibleLabel) return;
+  if (FAccessibleLabel) FAccessibleLabel->RemoveFreeNotification(this);
+  FAccessibleLabel = Value;
+  if (FAccessibleLabel) FAccessibleLabel->FreeNotification(this);
+  AccessibleChanged();
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FAccessibleLabel) {
+    FAccessibleLabel = nullptr;
+    AccessibleChanged();
+  }
+}
+
+bool TControl::DoAccessibleAction(int /*Index*/) { return false; }
+
+bool TControl::SetAccessibleValue(double /*Value*/) { return false; }
+
+bool TControl::SelectAccessibleItem(int /*Index*/) { return false; }
+
+void TControl::AccessibleChanged() {
+  if (ComponentState().Contains(csDestroying)) return;
+  if (TForm* form = GetParentForm())
+    if (IAccessibleListener* listener = form->AccessibleListener()) listener->AccessibleChanged(*this);
+}
+
+std::string AccessibleCaption(const std::string& Caption) {
+  std::string name;
+  name.reserve(Caption.size());
+  for (std::size_t i = 0; i < Caption.size(); ++i) {
+    if (Caption[i] == '&' && i + 1 < Caption.size()) ++i;
+    name += Caption[i];
+  }
+  return name;
+}
 
 }  // namespace sib

@@ -23,6 +23,7 @@
 #include <string>
 
 #include "platform/components/component.h"
+#include "platform/ui/accessible.h"
 #include "platform/core/colors.h"
 #include "platform/ui/font.h"
 #include "platform/ui/geometry.h"
@@ -201,6 +202,23 @@ class TControl : public TComponent {
   // The accelerator character of Text, lower-cased ASCII; 0 when it has none.
   char32_t Accelerator() const;
 
+  // --- Accessibility (accessible.h) -----------------------------------------------------------
+  // The control as assistive technology reads it: what DescribeAccessible says, with the labelling
+  // control (AccessibleLabel) filled in, and its name when the control has none of its own.
+  TAccessibleDescription Accessible() const;
+  // The control that labels this one (a caption beside it); nullptr: none. Forgotten when it dies.
+  TControl* AccessibleLabel() const { return FAccessibleLabel; }
+  void SetAccessibleLabel(TControl* Value);
+  // Requests of assistive technology, carried out as the user's input would be. Each returns false,
+  // changing nothing, when the request is not possible: no such action or item, a value that is no
+  // number or lies outside the range, a control that takes no input now. The base takes none.
+  virtual bool DoAccessibleAction(int Index);
+  virtual bool SetAccessibleValue(double Value);
+  virtual bool SelectAccessibleItem(int Index);
+  // Tells the form's accessibility listener, if any, that something the control describes changed.
+  // Costs a pointer test when nobody listens.
+  void AccessibleChanged();
+
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
@@ -232,6 +250,11 @@ class TControl : public TComponent {
   virtual void ParentShowHintChanged();
   // ShowHint changed: children that follow it take it over.
   virtual void ParentShowHintChangedInChildren();
+
+  // Fills in the control's description. The base: no role, the text as name, the states every
+  // control has (enabled, visible, showing); overrides call it first and add their own.
+  virtual void DescribeAccessible(TAccessibleDescription& Description) const;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
   // Paints the control and then what it holds; the canvas is set up for the control already.
   virtual void PaintTree(TCanvas& Canvas, const TRect& Dirty);
@@ -266,6 +289,7 @@ class TControl : public TComponent {
   bool FMouseInClient = false;
   std::uint64_t FPaintCount = 0;
   std::unique_ptr<MessageWindow> FTimerWindow;
+  TControl* FAccessibleLabel = nullptr;
 };
 
 // A control without a window of its own: no children, no focus, no keys.

@@ -479,6 +479,8 @@ void TForm::SetActiveControl(TWinControl* Control) {
     throw EInvalidOperation("Cannot focus a disabled or invisible window");
   TWinControl* old = FActiveControl;
   FActiveControl = Control;
+  if (old) old->AccessibleChanged();
+  if (Control) Control->AccessibleChanged();
   Delivery order(*this, {old, Control});
   if (order[0]) static_cast<TWinControl*>(order[0])->DoExit();
   if (order[1] && FActiveControl == Control) static_cast<TWinControl*>(order[1])->DoEnter();
@@ -726,10 +728,24 @@ void TForm::HostChar(char32_t Char, TShiftState Shift) {
   });
 }
 
-void TForm::HostFocusIn() {}
+void TForm::HostFocusIn() {
+  FWindowActive = true;
+  AccessibleChanged();
+}
 
 void TForm::HostFocusOut() {
+  FWindowActive = false;
+  AccessibleChanged();
   Guarded([&] { CancelHint(); });
+}
+
+TPoint TForm::ClientOriginOnScreen() const { return FWindow ? FWindow->ClientOriginOnScreen() : TPoint{0, 0}; }
+
+void TForm::DescribeAccessible(TAccessibleDescription& Description) const {
+  TWinControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Frame;
+  Description.States.Exclude(asFocusable).Exclude(asFocused);
+  if (FWindowActive) Description.States.Include(asActive);
 }
 
 void TForm::HostCloseRequest() {

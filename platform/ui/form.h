@@ -168,6 +168,18 @@ class TForm : public TWinControl, private IFormWindowEvents {
   // The cursor the form last asked the host for.
   TCursor CurrentCursor() const { return FCurrentCursor; }
 
+  // Whether the form's window has the keyboard (between the host's focus-in and focus-out).
+  bool WindowActive() const { return FWindowActive; }
+
+  // --- Accessibility ----------------------------------------------------------------------------
+  // Who is told when something a control of this form describes changes (accessible.h); nullptr:
+  // nobody. The listener outlives its registration.
+  IAccessibleListener* AccessibleListener() const { return FAccessibleListener; }
+  void SetAccessibleListener(IAccessibleListener* Listener) { FAccessibleListener = Listener; }
+  // Where the client area's top-left corner lies on the screen, in the screen's pixels; (0, 0)
+  // before the form is shown or when the host cannot tell.
+  TPoint ClientOriginOnScreen() const;
+
   // --- Painting ---------------------------------------------------------------------------------
   // Marks a rectangle of the form's client area dirty and schedules one paint.
   void InvalidateFormRect(const TRect& R);
@@ -197,6 +209,7 @@ class TForm : public TWinControl, private IFormWindowEvents {
   void Resize() override;
   void TextChanged() override;
   void VisibleChanged() override;
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
 
  private:
   friend class TControl;
@@ -268,6 +281,8 @@ class TForm : public TWinControl, private IFormWindowEvents {
   bool FPaintPosted = false;
 
   TWinControl* FActiveControl = nullptr;
+  bool FWindowActive = false;
+  IAccessibleListener* FAccessibleListener = nullptr;
   TControl* FCapture = nullptr;
   TControl* FClickControl = nullptr;  // the left press that may become a click
   std::vector<TControl*> FHover;      // outermost first

@@ -114,6 +114,9 @@ class IFormWindow {
   virtual void SetCapture(bool On) = 0;
   // Keyboard focus to this window.
   virtual void Activate() = 0;
+  // Where the client area's top-left corner lies on the screen, in the screen's pixels; (0, 0) when
+  // the window system does not tell.
+  virtual TPoint ClientOriginOnScreen() const { return {0, 0}; }
   virtual std::unique_ptr<ITooltipWindow> CreateTooltip() = 0;
 };
 

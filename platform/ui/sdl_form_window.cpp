@@ -171,6 +171,12 @@ void SdlFormWindow::LoseCapture() {
 
 void SdlFormWindow::Activate() { SDL_RaiseWindow(window_); }
 
+TPoint SdlFormWindow::ClientOriginOnScreen() const {
+  TPoint origin;
+  SDL_GetWindowPosition(window_, &origin.X, &origin.Y);
+  return origin;
+}
+
 std::unique_ptr<ITooltipWindow> SdlFormWindow::CreateTooltip() { return std::make_unique<SdlTooltip>(*this); }
 
 void SdlFormWindow::Handle(const SDL_Event& event) {

@@ -34,6 +34,7 @@ class SdlFormWindow final : public IFormWindow {
   void SetCursor(TCursor Cursor) override;
   void SetCapture(bool On) override;
   void Activate() override;
+  TPoint ClientOriginOnScreen() const override;
   std::unique_ptr<ITooltipWindow> CreateTooltip() override;
 
   SDL_Window* Native() const { return window_; }

@@ -49,6 +49,19 @@ void TButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TCustomControl::MouseUp(Button, Shift, X, Y);
 }
 
+void TButton::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::PushButton;
+  if (Pressed()) Description.States.Include(asPressed);
+  Description.Actions = {{"click", "Clicks the button"}};
+}
+
+bool TButton::DoAccessibleAction(int Index) {
+  if (Index != 0 || !EnabledInTree()) return false;
+  Click();
+  return true;
+}
+
 void TButton::MouseEnter() {
   Invalidate();
   TCustomControl::MouseEnter();
@@ -204,6 +217,12 @@ void TLabel::AdjustBounds() {
 void TLabel::FontChanged() {
   TGraphicControl::FontChanged();
   AdjustBounds();
+}
+
+void TLabel::DescribeAccessible(TAccessibleDescription& Description) const {
+  TGraphicControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Label;
+  Description.Text = Description.Name;
 }
 
 void TLabel::TextChanged() {

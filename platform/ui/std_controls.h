@@ -41,9 +41,13 @@ class TButton : public TCustomControl {
   void DoEnter() override;
   void DoExit() override;
   bool DialogChar(char32_t Char, TShiftState Shift) override;
+  // Action 0, "click": clicks as Space does, when the button takes input.
+  bool DoAccessibleAction(int Index) override;
 
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A push button named by its caption, pressed while held.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
 
  private:
   int FModalResult = 0;
@@ -79,6 +83,8 @@ class TLabel : public TGraphicControl {
 
  protected:
   void Paint(TCanvas& Canvas) override;
+  // A label whose name and text are its caption.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void FontChanged() override;
   void TextChanged() override;
 

@@ -104,6 +104,12 @@ bool TWinControl::Focused() const {
   return form && form->ActiveControl() == this;
 }
 
+void TWinControl::DescribeAccessible(TAccessibleDescription& Description) const {
+  TControl::DescribeAccessible(Description);
+  if (FTabStop) Description.States.Include(asFocusable);
+  if (Focused()) Description.States.Include(asFocused);
+}
+
 void TWinControl::SetFocus() {
   if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
   GetParentForm()->SetActiveControl(this);

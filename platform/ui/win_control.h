@@ -95,6 +95,8 @@ class TWinControl : public TControl {
 
   virtual void AlignControls(TRect& Rect);
   void PaintTree(TCanvas& Canvas, const TRect& Dirty) override;
+  // Adds focusable (a tab stop) and focused.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
   void EnabledChanged() override;
   void VisibleChanged() override;
   void FontChanged() override;

@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
+#include <span>
+#include <sstream>
 
 #include "tests/app/window_fixture.h"
 #include "tests/platform/desktop/session_bus.h"
@@ -379,6 +383,240 @@ TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
   EXPECT_EQ(program->ErrorOutput().find("sibilon:"), std::string::npos) << "the program complained";
   std::printf("over the bus: pink at %.4f (0.1), at volume 0.8 %.4f (0.16), white %.4f (0.16)\n", started, louder,
               whiteLevel);
+}
+
+// The window as a screen reader finds it: the desktop's accessibility bus started on demand by the
+// session bus, accessibility switched on as a desktop's settings do, and a client of the screen
+// readers' library reading and working the window through the registry.
+class ScreenReader {
+ public:
+  explicit ScreenReader(const SessionBus& ABus) : FBus(ABus) {}
+
+  ClientResult Run(std::vector<std::string> Args) const {
+    Args.insert(Args.begin(), {"/usr/bin/python3", SIB_SCREEN_READER, "Sibilon"});
+    return RunBusClient(FBus.Address(), Args);
+  }
+  std::string Tree() const { return Run({"tree"}).Output; }
+  // A busctl call on the accessibility bus; its exit code and error.
+  ClientResult Busctl(std::vector<std::string> Args) const {
+    Args.insert(Args.begin(), {"busctl", "--address=" + A11yAddress()});
+    return RunBusClient(FBus.Address(), Args);
+  }
+  std::string A11yAddress() const {
+    const ClientResult r = RunBusClient(FBus.Address(), {"busctl", "--user", "call", "org.a11y.Bus", "/org/a11y/bus",
+                                                          "org.a11y.Bus", "GetAddress"});
+    // s "unix:path=..."
+    const std::size_t open = r.Output.find('"');
+    return open == std::string::npos ? "" : r.Output.substr(open + 1, r.Output.rfind('"') - open - 1);
+  }
+
+ private:
+  const SessionBus& FBus;
+};
+
+// A screen reader listening for events of one kind (screen_reader.py listen) while a test goes on.
+class ScreenReaderEvents {
+ public:
+  ScreenReaderEvents(const SessionBus& Bus, const std::string& Event, int Count)
+      : FListener({.Argv = {"/usr/bin/python3", SIB_SCREEN_READER, "Sibilon", "listen", Event, std::to_string(Count),
+                            "30"},
+                   .Environment = {"DBUS_SESSION_BUS_ADDRESS=" + Bus.Address()},
+                   .OnOutput = [this](std::span<const char> bytes) {
+                     std::lock_guard lock(FMutex);
+                     FLines.append(bytes.data(), bytes.size());
+                     FSaid.notify_all();
+                   }}) {}
+  ~ScreenReaderEvents() { FListener.WaitForExit(std::chrono::seconds(40)); }
+
+  // Whether it listens (said "ready").
+  bool Ready() { return WaitFor("ready\n"); }
+  bool WaitFor(const std::string& Text) {
+    std::unique_lock lock(FMutex);
+    return FSaid.wait_for(lock, std::chrono::seconds(20), [&] { return FLines.find(Text) != std::string::npos; });
+  }
+  std::string Lines() {
+    std::lock_guard lock(FMutex);
+    return FLines;
+  }
+
+ private:
+  std::mutex FMutex;
+  std::condition_variable FSaid;
+  std::string FLines;
+  ChildProcess FListener;  // last: its reader thread stops before what it writes into goes
+};
+
+// The line of the tree that begins with `Prefix` once its indent is left out; "" when none.
+std::string TreeLine(const std::string& Tree, const std::string& Prefix) {
+  std::istringstream lines(Tree);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t text = line.find_first_not_of(' ');
+    if (text != std::string::npos && line.compare(text, Prefix.size(), Prefix) == 0) return line.substr(text);
+  }
+  return "";
+}
+
+TEST_F(Program, AScreenReaderReadsAndWorksTheWindowOverTheAccessibilityBus) {
+  const std::vector<std::int16_t> pink = readPcm16(std::string(SIB_DATA_DIR) + "/Pink.wav");
+  const std::vector<std::int16_t> white = readPcm16(std::string(SIB_DATA_DIR) + "/White.wav");
+  ASSERT_FALSE(pink.empty() || white.empty()) << "the build's recordings are missing";
+  SoundServer sound;
+  MonitorRecorder recorder(sound);
+  SessionBus bus({.DesktopServices = true, .Environment = {"DISPLAY=" + FX->Display()}});
+  ASSERT_EQ(RunBusClient(bus.Address(), {"busctl", "--user", "set-property", "org.a11y.Bus", "/org/a11y/bus",
+                                         "org.a11y.Status", "IsEnabled", "b", "true"})
+                .ExitCode,
+            0)
+      << "the accessibility bus did not start";
+  RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
+  std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, bus.Address());
+  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
+  ASSERT_NE(id, 0u) << program->ErrorOutput();
+  FWindow = std::to_string(id);
+  const ScreenReader reader(bus);
+  const auto heard = [&](std::size_t From, const std::vector<std::int16_t>& Recording) {
+    const std::size_t begin = From + MonitorRecorder::FramesOf(500ms);
+    EXPECT_TRUE(recorder.WaitForFrames(begin + MonitorRecorder::FramesOf(1000ms), 10s));
+    const std::vector<std::int16_t> samples = recorder.Samples(begin, MonitorRecorder::FramesOf(1000ms));
+    return std::pair{LevelAgainst(samples, Recording), Brightness(samples) / Brightness(Recording)};
+  };
+
+  // The tree: each control with its role, name, states and value, as the window shows it.
+  const std::string tree = reader.Tree();
+  std::printf("%s\n", tree.c_str());
+  // (The frame is active or not as the X server's focus has it: there is no window manager here.)
+  EXPECT_NE(TreeLine(tree, "frame|Sibilon|").find("enabled,sensitive,showing,visible||"), std::string::npos) << tree;
+  EXPECT_EQ(TreeLine(tree, "toggle button|"),
+            "toggle button|Start Noise|checkable,enabled,focusable,focused,sensitive,showing,visible||")
+      << tree;
+  EXPECT_EQ(TreeLine(tree, "slider|"), "slider|Set Level|enabled,focusable,horizontal,sensitive,showing,visible|50[0,100]/1|")
+      << tree;
+  EXPECT_EQ(TreeLine(tree, "list box|"), "list box|Select Noise Type|enabled,focusable,sensitive,showing,visible||") << tree;
+  EXPECT_EQ(TreeLine(tree, "list item|Pink Noise|"),
+            "list item|Pink Noise|enabled,selectable,selected,sensitive,showing,visible||")
+      << tree;
+  EXPECT_EQ(TreeLine(tree, "list item|White Noise|"), "list item|White Noise|enabled,selectable,sensitive,showing,visible||")
+      << tree;
+  EXPECT_EQ(TreeLine(tree, "label|050|"), "label|050|enabled,sensitive,showing,visible||050") << tree;
+  EXPECT_EQ(TreeLine(tree, "push button|Exit Program|"),
+            "push button|Exit Program|enabled,focusable,sensitive,showing,visible||")
+      << tree;
+  EXPECT_NE(TreeLine(tree, "push button|Click here to visit"), "") << tree;
+
+  // Start and Stop through the button's action: the tree is as it was.
+  std::size_t mark = recorder.Frames();
+  ASSERT_TRUE(recorder.WaitForFrames(mark + MonitorRecorder::FramesOf(1000ms), 10s));
+  mark = recorder.Frames();
+  EXPECT_EQ(reader.Run({"action", "Start Noise", "0"}).Output, "True");
+  ASSERT_TRUE(recorder.WaitForSound(mark, 20, 20s)) << "the start button's action played nothing";
+  auto [level, brightness] = heard(recorder.Frames(), pink);
+  EXPECT_NEAR(level, 0.1, 0.005);
+  EXPECT_EQ(TreeLine(reader.Tree(), "toggle button|"),
+            "toggle button|Stop Noise|checkable,checked,enabled,focusable,focused,sensitive,showing,visible||");
+  EXPECT_EQ(reader.Run({"action", "Stop Noise", "0"}).Output, "True");
+  EXPECT_EQ(reader.Tree(), tree) << "the tree changed after a Start and Stop";
+
+  // The level set to 80 through the slider's value: the readout reads 080 and the noise plays at 0.16.
+  EXPECT_EQ(reader.Run({"action", "Start Noise", "0"}).Output, "True");
+  mark = recorder.Frames();
+  EXPECT_EQ(reader.Run({"value", "Set Level", "80"}).Output, "ok");
+  std::tie(level, brightness) = heard(mark, pink);
+  EXPECT_NEAR(level, 0.16, 0.008);
+  const std::string louder = reader.Tree();
+  EXPECT_EQ(TreeLine(louder, "label|080|"), "label|080|enabled,sensitive,showing,visible||080") << louder;
+  EXPECT_EQ(TreeLine(louder, "slider|"), "slider|Set Level|enabled,focusable,horizontal,sensitive,showing,visible|80[0,100]/1|");
+
+  // White Noise chosen through the list's selection: white plays.
+  mark = recorder.Frames();
+  EXPECT_EQ(reader.Run({"select", "Select Noise Type", "2"}).Output, "True");
+  std::tie(level, brightness) = heard(mark, white);
+  EXPECT_NEAR(level, 0.16, 0.008);
+  EXPECT_NEAR(brightness, 1.0, 0.1) << "not the white recording";
+  EXPECT_EQ(TreeLine(reader.Tree(), "list item|White Noise|"),
+            "list item|White Noise|enabled,selectable,selected,sensitive,showing,visible||");
+
+  // Tab moves the focus: a focus event names the exit button.
+  {
+    ScreenReaderEvents focus(bus, "object:state-changed:focused", 2);
+    ASSERT_TRUE(focus.Ready()) << focus.Lines();
+    Xdotool({"key", "--window", FWindow, "Tab"});
+    EXPECT_TRUE(focus.WaitFor("object:state-changed:focused|push button|Exit Program|1")) << focus.Lines();
+    EXPECT_NE(focus.Lines().find("object:state-changed:focused|toggle button|Stop Noise|0"), std::string::npos)
+        << focus.Lines();
+  }
+
+  // Bad requests: each answered with an error, the window as it was.
+  const std::string before = reader.Tree();
+  // The application's name on the accessibility bus, from the registry; the objects' paths found by
+  // asking each for its role and name.
+  const std::string registry =
+      reader.Busctl({"call", "org.a11y.atspi.Registry", "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible",
+                     "GetChildren"})
+          .Output;
+  std::string app;
+  for (std::size_t quote = registry.find("\":"); quote != std::string::npos && app.empty();
+       quote = registry.find("\":", quote + 1)) {
+    const std::string name = registry.substr(quote + 1, registry.find('"', quote + 1) - quote - 1);
+    if (reader.Busctl({"get-property", name, "/org/a11y/atspi/accessible/root", "org.a11y.atspi.Accessible", "Name"})
+            .Output == "s \"Sibilon\"")
+      app = name;
+  }
+  ASSERT_FALSE(app.empty()) << registry;
+  const std::string prefix = "/org/a11y/atspi/accessible/";
+  const auto pathOf = [&](const std::string& Role, const std::string& Name) {
+    for (int n = 1; n < 64; ++n) {
+      const std::string path = prefix + std::to_string(n);
+      if (reader.Busctl({"get-property", app, path, "org.a11y.atspi.Accessible", "Name"}).Output != "s \"" + Name + "\"")
+        continue;
+      if (reader.Busctl({"call", app, path, "org.a11y.atspi.Accessible", "GetRoleName"}).Output == "s \"" + Role + "\"")
+        return path;
+    }
+    return std::string();
+  };
+  const std::string slider = pathOf("slider", "Set Level");
+  const std::string list = pathOf("list box", "Select Noise Type");
+  const std::string start = pathOf("toggle button", "Stop Noise");
+  ASSERT_FALSE(slider.empty() || list.empty() || start.empty());
+  struct BadRequest {
+    const char* What;
+    std::vector<std::string> Args;
+  };
+  const BadRequest requests[] = {
+      {"level NaN", {"set-property", app, slider, "org.a11y.atspi.Value", "CurrentValue", "d", "nan"}},
+      {"level 101", {"set-property", app, slider, "org.a11y.atspi.Value", "CurrentValue", "d", "101"}},
+      {"level -1", {"set-property", app, slider, "org.a11y.atspi.Value", "CurrentValue", "d", "-1"}},
+      {"unknown path", {"call", app, prefix + "4096", "org.a11y.atspi.Accessible", "GetRole"}},
+      {"path outside the tree", {"call", app, "/org/a11y/atspi/elsewhere", "org.a11y.atspi.Accessible", "GetRole"}},
+      {"child index past the end", {"call", app, list, "org.a11y.atspi.Accessible", "GetChildAtIndex", "i", "3"}},
+      {"child to select past the end", {"call", app, list, "org.a11y.atspi.Selection", "SelectChild", "i", "3"}},
+      {"negative child", {"call", app, list, "org.a11y.atspi.Selection", "SelectChild", "i", "-1"}},
+      {"action 1 of one", {"call", app, start, "org.a11y.atspi.Action", "DoAction", "i", "1"}},
+      {"action -1", {"call", app, start, "org.a11y.atspi.Action", "DoAction", "i", "-1"}},
+      {"value of a button", {"get-property", app, start, "org.a11y.atspi.Value", "CurrentValue"}},
+      {"unknown coordinate type", {"call", app, start, "org.a11y.atspi.Component", "GetExtents", "u", "7"}},
+  };
+  for (const BadRequest& request : requests) {
+    SCOPED_TRACE(request.What);
+    const ClientResult r = reader.Busctl(request.Args);
+    EXPECT_NE(r.ExitCode, 0) << r.Output;
+    EXPECT_FALSE(r.Errors.empty());
+  }
+  EXPECT_TRUE(program->Running()) << program->ErrorOutput();
+  EXPECT_EQ(reader.Tree(), before) << "a bad request changed the window";
+
+  // The focus moved to the level by the screen reader; the start button's new name announced.
+  EXPECT_EQ(reader.Busctl({"call", app, slider, "org.a11y.atspi.Component", "GrabFocus"}).Output, "b true");
+  EXPECT_NE(TreeLine(reader.Tree(), "slider|Set Level|").find(",focused,"), std::string::npos);
+  {
+    ScreenReaderEvents names(bus, "object:property-change:accessible-name", 1);
+    ASSERT_TRUE(names.Ready()) << names.Lines();
+    EXPECT_EQ(reader.Run({"action", "Stop Noise", "0"}).Output, "True");
+    EXPECT_TRUE(names.WaitFor("object:property-change:accessible-name|toggle button|Start Noise|0")) << names.Lines();
+  }
+
+  EXPECT_EQ(reader.Run({"action", "Exit Program", "0"}).ExitCode, 0);
+  EXPECT_EQ(program->WaitForExit(30s), std::optional<int>(0)) << program->ErrorOutput();
+  EXPECT_EQ(program->ErrorOutput().find("sibilon:"), std::string::npos) << program->ErrorOutput();
 }
 
 }  // namespace

@@ -30,15 +30,28 @@ std::string ErrorOf(const sd_bus_error& Error) {
 
 // --- SessionBus ----------------------------------------------------------------------------------
 
-SessionBus::SessionBus() : FFolder(PrivateFolder("sib-bus")) {
-  // A bus of the session kind that starts no services and lets everyone in this test talk to everyone.
+SessionBus::SessionBus(const Options& AOptions) : FFolder(PrivateFolder("sib-bus")) {
+  // A bus of the session kind that lets everyone in this test talk to everyone, and starts no services
+  // unless asked to: then those a desktop session has, in a runtime folder of the bus's own.
+  std::vector<std::string> environment = {"DBUS_SESSION_BUS_ADDRESS="};
+  std::string services;
+  if (AOptions.DesktopServices) {
+    std::filesystem::create_directories(FFolder / "run");
+    std::filesystem::permissions(FFolder / "run", std::filesystem::perms::owner_all);
+    services = "  <standard_session_servicedirs/>\n";
+    // The services keep their settings (dconf) and caches under the bus's folder, not the user's.
+    for (const char* name : {"XDG_RUNTIME_DIR=", "HOME=", "XDG_CONFIG_HOME=", "XDG_CACHE_HOME=", "XDG_DATA_HOME="})
+      environment.push_back(name + (FFolder / "run").string());
+    environment.insert(environment.end(), AOptions.Environment.begin(), AOptions.Environment.end());
+  }
   std::ofstream(FFolder / "bus.conf")
       << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
          " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
          "<busconfig>\n  <type>session</type>\n  <listen>unix:path="
       << (FFolder / "bus").string()
       << "</listen>\n  <auth>EXTERNAL</auth>\n"
-         "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+      << services
+      << "  <policy context=\"default\">\n    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
          "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n";
   // The daemon prints its address once it listens. Its complaints about resource limits that a test
   // cannot raise are of no interest.
@@ -48,7 +61,7 @@ SessionBus::SessionBus() : FFolder(PrivateFolder("sib-bus")) {
   FDaemon = std::make_unique<ChildProcess>(ChildProcess::Options{
       .Argv = {"dbus-daemon", "--config-file=" + (FFolder / "bus.conf").string(), "--nofork", "--nopidfile",
                "--print-address=1"},
-      .Environment = {"DBUS_SESSION_BUS_ADDRESS="},
+      .Environment = environment,
       .OnOutput =
           [&, first = true](std::span<const char> bytes) mutable {
             if (!first) return;  // the first line is all there is, and all that is wanted

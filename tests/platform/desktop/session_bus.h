@@ -21,7 +21,15 @@ namespace sib::test {
 // A session bus of its own, for this test alone.
 class SessionBus {
  public:
-  SessionBus();
+  struct Options {
+    // Starts the desktop's services on demand, as a desktop session's bus does (the accessibility
+    // bus launcher among them), with a runtime, home and settings folder of the bus's own, so that
+    // nothing of the user's is read or written; `Environment` ("NAME=value") is theirs too (a display).
+    bool DesktopServices = false;
+    std::vector<std::string> Environment{};
+  };
+  SessionBus() : SessionBus(Options{}) {}
+  explicit SessionBus(const Options& AOptions);
   ~SessionBus();
   SessionBus(const SessionBus&) = delete;
   SessionBus& operator=(const SessionBus&) = delete;
