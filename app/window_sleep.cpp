@@ -46,6 +46,9 @@ TWindowSleep::TWindowSleep(TComponent* AOwner, TForm1& AWindow, double ATimeScal
 }
 
 TWindowSleep::~TWindowSleep() {
+  // The window that owns the timer is already being taken apart when it destroys it: its handlers
+  // go with it, and only a timer destroyed before its window lets go of them.
+  if (FWindow.ComponentState().Contains(csDestroying)) return;
   FWindow.OnPlayingChanged = nullptr;
   FWindow.OnContextPopup = {};
 }
