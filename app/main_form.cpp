@@ -4,7 +4,7 @@ namespace sib {
 
 void RegisterForm1Classes() {
   RegisterClasses<TForm1, TAdvSmoothPanel, TLabel, TAdvSmoothLabel, TAdvSmoothLedLabel, TButton, TAdvSmoothSpinner,
-                  TAdvSmoothTrackBar, TAdvSmoothButton, TALAudioOut, TALWavePlayer, TALAmplifier>();
+                  TAdvSmoothTrackBar, TAdvSmoothButton, TALAudioOut, TALWavePlayer, TFadingAmplifier>();
 }
 
 }  // namespace sib

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/noise_window.h"
-#include "audio/amplifier.h"
+#include "audio/fading_amplifier.h"
 #include "audio/audio_out.h"
 #include "audio/wave_player.h"
 #include "platform/ui/form.h"
@@ -46,7 +46,7 @@ class TNoiseFormMembers : public TForm {
   typename TControls::TSmoothLabel* AdvSmoothLabel2 = nullptr;
   typename TControls::TLedLabel* ledVol = nullptr;
   TALWavePlayer* wp1 = nullptr;
-  TALAmplifier* amp1 = nullptr;
+  TFadingAmplifier* amp1 = nullptr;  // fades for the sleep timer (window_sleep.h)
 };
 
 // The published tables of a window class `Form`.

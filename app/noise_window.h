@@ -11,6 +11,7 @@
 //   TSpinnerRangeType, the kind of the spinner's values in its selection event;
 //   Application(), whose Terminate() ends the message loop, and OpenAddress(address).
 //
+// OnPlayingChanged, when set, is told after each start and stop, before OnNoiseChanged.
 // OnNoiseChanged, when set, is told after each handler that changed what the window shows of the
 // noise (started or stopped, the level, the noise chosen), so that others can follow the window.
 //
@@ -80,6 +81,7 @@ class TNoiseWindow : public TParts {
       btnBegin->SetColor(kBeginColorStopped);
       wp1->Pause();
     }
+    if (OnPlayingChanged) OnPlayingChanged();
     NoiseChanged();
   }
 
@@ -97,6 +99,7 @@ class TNoiseWindow : public TParts {
 
   bool Playing() const { return FPlaying; }
 
+  std::function<void()> OnPlayingChanged;
   std::function<void()> OnNoiseChanged;
 
   using TParts::amp1;

@@ -40,6 +40,12 @@ TWindowMpris::TWindowMpris(TForm1& AWindow, Application& ALoop, std::optional<st
   options.CanRaise = true;
   options.Address = std::move(AAddress);
   options.OnNotice = std::move(AOnNotice);
+  options.OnOpen = [this](std::vector<std::string> arguments, MprisDone done) {
+    FPosts.Post([this, arguments = std::move(arguments), done = std::move(done)]() mutable {
+      const MprisDone answer = std::move(done);  // answered as this ends
+      Open(arguments, answer);
+    });
+  };
   FService = std::make_unique<MprisService>(
       std::move(options), StateOf(AWindow), [this](MprisCommand command, double value, MprisDone done) {
         // The bus's thread: the command waits its turn on the main thread, with its answer.
@@ -81,6 +87,18 @@ MprisState TWindowMpris::StateOf(const TForm1& AWindow) {
     state.CanGoPrevious = index > 0;
   }
   return state;
+}
+
+void TWindowMpris::Open(const std::vector<std::string>& AArguments, const MprisDone& ADone) {
+  if (!FWindow) return;
+  Act(MprisCommand::Raise, 0);
+  if (!OnOpen) return;
+  try {
+    if (const std::string refusal = OnOpen(AArguments); !refusal.empty()) ADone->Refuse(refusal);
+  } catch (const std::exception& error) {
+    ADone->Refuse(error.what());
+    throw;
+  }
 }
 
 void TWindowMpris::Act(MprisCommand ACommand, double AValue) {

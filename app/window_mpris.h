@@ -10,6 +10,8 @@
 //   Next, Previous                the spinner moved to the neighbouring noise, none past the ends
 //   Raise                         the window shown and brought to the front
 //   Quit                          a click of the exit button
+// and a later start of the program hands its arguments over (Open of the program's own interface):
+// the window is brought to the front, then OnOpen acts on them.
 //
 // Commands arrive on the bus's thread and are handed over to the main thread through the message
 // loop; everything else runs on the main thread. The window may go first (the program's start failed
@@ -19,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/main_form.h"
 #include "platform/desktop/mpris_service.h"
@@ -44,10 +47,15 @@ class TWindowMpris {
   // What the window shows, as the bus tells it.
   static MprisState StateOf(const TForm1& AWindow);
 
+  // What a later start's arguments do, on the main thread, once the window is at the front: the
+  // refusal's text, or "" when they were taken.
+  std::function<std::string(const std::vector<std::string>&)> OnOpen;
+
  private:
   friend class TWindowMprisWatch;
 
   void Act(MprisCommand ACommand, double AValue);
+  void Open(const std::vector<std::string>& AArguments, const MprisDone& ADone);
   void WindowGone();
 
   TForm1* FWindow;

@@ -13,7 +13,7 @@
 #include "audio/amplifier.h"
 #include "audio/audio_out.h"
 #include "audio/wave_player.h"
-#include "tools/fading_amplifier.h"
+#include "audio/fading_amplifier.h"
 
 namespace sib {
 

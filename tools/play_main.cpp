@@ -26,8 +26,8 @@
 #include "signal/pool_timer.h"
 #include "tools/noise_chain.h"
 #include "tools/play_mpris.h"
-#include "tools/play_options.h"
-#include "tools/sleep_timer.h"
+#include "player/sleep_timer.h"
+#include "player/start_options.h"
 
 namespace sib {
 namespace {
@@ -132,7 +132,8 @@ int Play(const PlayOptions& AOptions, const fs::path& AFile) {
   chain.SetLevel(AOptions.Level);
   std::optional<SleepTimer> sleep;
   if (AOptions.SleepMinutes)
-    sleep.emplace(*AOptions.SleepMinutes, chain, chainOptions.PrefillMs, chainOptions.BlockFrames);
+    sleep.emplace(*AOptions.SleepMinutes, SleepTimer::Chain{*chain.Player(), *chain.Fader(), *chain.Output()},
+                  chainOptions.PrefillMs, chainOptions.BlockFrames);
   const auto started = app.Now();
   chain.SetFile(AFile.string());
   chain.Start();
@@ -185,6 +186,10 @@ int Main(const std::vector<std::string>& AArguments) {
   const PlayOptions& options = arguments.Options;
   if (options.Help) {
     std::cout << PlayUsage();
+    return 0;
+  }
+  if (options.Version) {
+    std::cout << VersionLine("sibilon-play") << '\n';
     return 0;
   }
   if (options.ListDevices) {

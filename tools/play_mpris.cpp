@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "tools/play_options.h"
+#include "player/start_options.h"
 
 namespace sib {
 

@@ -103,6 +103,10 @@ struct Core : std::enable_shared_from_this<Core> {
 
   // Hands the command to the handler and waits for its answer; the refusal, if any.
   std::optional<std::string> Perform(MprisCommand command, double value);
+  // Hands work over with a reply through `hand` and waits for the answer; the refusal, if any.
+  std::optional<std::string> Await(const std::function<void(MprisDone)>& hand);
+
+  static int OnOpen(sd_bus_message* message, void* userdata, sd_bus_error* error);
 
   static int OnMethod(sd_bus_message* message, void* userdata, sd_bus_error* error);
   static int OnGet(sd_bus* bus, const char* path, const char* interface, const char* property, sd_bus_message* reply,
@@ -161,6 +165,12 @@ const sd_bus_vtable kPlayerVtable[] = {
     SD_BUS_VTABLE_END,
 };
 
+const sd_bus_vtable kInstanceVtable[] = {
+    SD_BUS_VTABLE_START(0),
+    SD_BUS_METHOD("Open", "as", "", Core::OnOpen, kMethod),
+    SD_BUS_VTABLE_END,
+};
+
 struct NamedCommand {
   std::string_view Member;
   MprisCommand Command;
@@ -184,6 +194,26 @@ int AppendMetadata(sd_bus_message* reply, const std::string& name, const MprisSt
 }  // namespace
 
 std::optional<std::string> Core::Perform(MprisCommand command, double value) {
+  return Await([&](MprisDone done) { onCommand(command, value, std::move(done)); });
+}
+
+int Core::OnOpen(sd_bus_message* message, void* userdata, sd_bus_error* error) {
+  Core& core = *static_cast<Core*>(userdata);
+  char** strings = nullptr;
+  if (const int r = sd_bus_message_read_strv(message, &strings); r < 0) return r;
+  std::vector<std::string> arguments;
+  for (char** s = strings; s && *s; ++s) {
+    arguments.emplace_back(*s);
+    std::free(*s);
+  }
+  std::free(strings);
+  if (const std::optional<std::string> refused =
+          core.Await([&](MprisDone done) { core.options.OnOpen(std::move(arguments), std::move(done)); }))
+    return sd_bus_error_set(error, SD_BUS_ERROR_FAILED, refused->c_str());
+  return sd_bus_reply_method_return(message, "");
+}
+
+std::optional<std::string> Core::Await(const std::function<void(MprisDone)>& hand) {
   std::uint64_t serial = 0;
   {
     std::lock_guard lock(mutex);
@@ -194,7 +224,7 @@ std::optional<std::string> Core::Perform(MprisCommand command, double value) {
     refusal.reset();
   }
   try {
-    onCommand(command, value, std::make_shared<MprisReply>(shared_from_this(), serial));
+    hand(std::make_shared<MprisReply>(shared_from_this(), serial));
   } catch (const std::exception& error) {
     std::lock_guard lock(mutex);
     waiting = 0;
@@ -335,6 +365,8 @@ bool Core::Connect() {
   if (r >= 0) r = sd_bus_start(bus);
   if (r >= 0) r = sd_bus_add_object_vtable(bus, nullptr, kObjectPath, kRootInterface, kRootVtable, this);
   if (r >= 0) r = sd_bus_add_object_vtable(bus, nullptr, kObjectPath, kPlayerInterface, kPlayerVtable, this);
+  if (r >= 0 && options.OnOpen)
+    r = sd_bus_add_object_vtable(bus, nullptr, kObjectPath, kInstanceInterface, kInstanceVtable, this);
   if (r >= 0) r = RequestName(AskedName());
   if (r < 0) TurnOff("can't reach the session bus at " + address + ": " + ErrorText(r));
   return r >= 0;

@@ -5,6 +5,10 @@
 // interfaces: the root one (identity, desktop entry, Raise, Quit) and the player one (playback
 // status, Play, Pause, PlayPause, Stop, Next, Previous, Volume, the metadata of what plays).
 //
+// Beside them, when asked for (Options::OnOpen), the program's own interface on the same object,
+// kInstanceInterface, with one method, Open (an array of strings): a later start of the program hands
+// its command-line arguments to the one that runs (running_instance.h).
+//
 // The service speaks plain values and callbacks and knows nothing of what it stands for: the program
 // publishes what it shows (Publish) and carries out the commands it is handed (CommandHandler).
 //
@@ -25,8 +29,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sib {
+
+inline constexpr const char* kInstanceInterface = "org.example.sibilon.Instance";
 
 class RunThread;
 
@@ -89,6 +96,10 @@ class MprisService {
     // How long a caller waits at most for its command to take effect; then it is answered anyway
     // (the command still takes effect when its turn comes).
     std::chrono::milliseconds CommandLimit{2000};
+    // Called on the service's thread for each Open of kInstanceInterface with its arguments; like a
+    // CommandHandler it must not block and hands the work over with `Done`, whose refusal reaches the
+    // caller. None: the interface is not offered.
+    std::function<void(std::vector<std::string> Arguments, std::shared_ptr<MprisReply> Done)> OnOpen;
 
     // This program's own: its name on the bus and its desktop entry's base name as the build has
     // them, and its name as people read it.

@@ -570,6 +570,7 @@ void TForm::Press(TMouseButton Button, TShiftState Shift, TPoint At, bool Double
   FPointerInside = true;
   if (!FCapture) UpdateHover(At);
   TControl* target = FCapture ? FCapture : TargetAt(At);
+  if (FPopup && !isOrInside(target, FPopup)) target = FPopup;
   FButtonsDown.Include(ButtonShift(Button));
   if (!target) return;
   if (!FCapture && target->ControlStyle().Contains(csCaptureMouse)) SetCaptureControl(target);
@@ -598,6 +599,7 @@ void TForm::HostMouseUp(TMouseButton Button, TShiftState Shift, TPoint At) {
     const TShiftStateFlag flag = ButtonShift(Button);
     if (!FButtonsDown.Contains(flag)) return;  // the drag ended early; its release is dropped
     FButtonsDown.Exclude(flag);
+    const bool popupOpen = FPopup != nullptr;  // a release that a popup takes asks for no other
     TControl* target = FCapture ? FCapture : TargetAt(At);
     const bool lastButton = (FButtonsDown * TShiftState{ssLeft, ssRight, ssMiddle}).Empty();
     if (lastButton) SetCaptureControl(nullptr);
@@ -614,6 +616,7 @@ void TForm::HostMouseUp(TMouseButton Button, TShiftState Shift, TPoint At) {
     }
     if (lastButton) UpdateHover(At);
     UpdateCursor();
+    if (Button == mbRight && !popupOpen && !FPopup) OnContextPopup(this, At, false);
   });
 }
 
@@ -696,6 +699,13 @@ void TForm::HostKeyDown(TKey Key, TShiftState Shift, bool /*Repeat*/) {
       FSuppressChar = true;
       return;
     }
+    const bool contextKey = Key == VK_APPS || (Key == VK_F10 && Shift == TShiftState{ssShift});
+    if (contextKey && !FPopup && OnContextPopup) {
+      FSuppressChar = true;
+      const TControl* at = target == this ? static_cast<const TControl*>(this) : target;
+      OnContextPopup(this, at->ClientToForm({at->Width() / 2, at->Height() / 2}), true);
+      return;
+    }
     TKey key = Key;
     target->KeyDown(key, Shift);
   });
@@ -736,7 +746,10 @@ void TForm::HostFocusIn() {
 void TForm::HostFocusOut() {
   FWindowActive = false;
   AccessibleChanged();
-  Guarded([&] { CancelHint(); });
+  Guarded([&] {
+    CancelHint();
+    if (FPopup) FPopup->Hide();
+  });
 }
 
 TPoint TForm::ClientOriginOnScreen() const { return FWindow ? FWindow->ClientOriginOnScreen() : TPoint{0, 0}; }
@@ -807,6 +820,7 @@ void TForm::CancelHint() {
 
 void TForm::ControlGone(TControl* Control, bool Destroyed) {
   for (Delivery* d : FDeliveries) d->Drop(Control);
+  if (FPopup && isOrInside(FPopup, Control)) FPopup = nullptr;
   if (ComponentState().Contains(csDestroying)) return;
   if (FClickControl && isOrInside(FClickControl, Control)) FClickControl = nullptr;
   if (FHintControl && isOrInside(FHintControl, Control)) CancelHint();

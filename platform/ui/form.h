@@ -75,6 +75,8 @@ enum TCloseAction : std::uint8_t { caNone, caHide, caFree, caMinimize };
 SIB_ENUM_NAMES(TCloseAction, caNone, caHide, caFree, caMinimize)
 using TCloseEvent = TEvent<TObject*, TCloseAction&>;
 using TCloseQueryEvent = TEvent<TObject*, bool&>;
+// Where a context menu is asked for, in form coordinates, and whether from the keyboard.
+using TContextPopupEvent = TEvent<TObject*, TPoint, bool>;
 
 // A window icon: the bytes of an icon file (several images of several sizes and depths), stored in a
 // description as "Icon.Data = { ... }".
@@ -180,6 +182,12 @@ class TForm : public TWinControl, private IFormWindowEvents {
   // before the form is shown or when the host cannot tell.
   TPoint ClientOriginOnScreen() const;
 
+  // --- Popups -----------------------------------------------------------------------------------
+  // The open popup (a context menu, popup_menu.h), or nullptr. While one is open every press in the
+  // form goes to it wherever it lands, and the window losing the focus hides it.
+  TWinControl* Popup() const { return FPopup; }
+  void SetPopup(TWinControl* Control) { FPopup = Control; }
+
   // --- Painting ---------------------------------------------------------------------------------
   // Marks a rectangle of the form's client area dirty and schedules one paint.
   void InvalidateFormRect(const TRect& R);
@@ -203,6 +211,9 @@ class TForm : public TWinControl, private IFormWindowEvents {
   TNotifyEvent OnHide;
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
+  // Raised while no popup is open by a right-button release (at the pointer), and by the Menu key or
+  // Shift+F10 (at the middle of the focused control, or of the form when none has the focus).
+  TContextPopupEvent OnContextPopup;
 
  protected:
   void Paint(TCanvas& Canvas) override;
@@ -296,6 +307,7 @@ class TForm : public TWinControl, private IFormWindowEvents {
   std::unique_ptr<THintWindow> FHintWindow;
   TControl* FHintControl = nullptr;
   bool FHintShown = false;
+  TWinControl* FPopup = nullptr;
 };
 
 // Creates a form of class F (without owner), loads `Text` into it and runs OnCreate; shows it when

@@ -45,7 +45,9 @@ inline constexpr TKey VK_UP = 38;
 inline constexpr TKey VK_RIGHT = 39;
 inline constexpr TKey VK_DOWN = 40;
 inline constexpr TKey VK_DELETE = 46;
+inline constexpr TKey VK_APPS = 93;  // the Menu key, for a context menu
 inline constexpr TKey VK_F1 = 112;
+inline constexpr TKey VK_F10 = 121;
 
 // Answers of the dialog-code query (TWinControl::GetDialogCode): which keys a focused control keeps
 // for itself instead of letting the form use them for navigation.

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
 #include "platform/core/errors.h"
 #include "platform/ui/sdl_host.h"
 
@@ -99,6 +103,25 @@ SdlFormWindow::~SdlFormWindow() {
   SDL_DestroyWindow(window_);
 }
 
+namespace {
+
+// The name a taskbar shows (_NET_WM_NAME, UTF-8), set as given. SDL sets it only where Xlib can
+// convert the title in the program's locale: under the C locale a title beyond ASCII would leave the
+// taskbar with the old one.
+void SetUtf8Name(SDL_Window* AWindow, const std::string& ATitle) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(AWindow, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  ::Display* display = info.info.x11.display;
+  const Atom name = XInternAtom(display, "_NET_WM_NAME", False);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  XChangeProperty(display, info.info.x11.window, name, utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(ATitle.data()), static_cast<int>(ATitle.size()));
+  XFlush(display);
+}
+
+}  // namespace
+
 void SdlFormWindow::measureDrawable() {
   int units = 0;
   int pixels = 0;
@@ -108,7 +131,10 @@ void SdlFormWindow::measureDrawable() {
   pixelsPerUnit_ = units > 0 && pixels > 0 ? static_cast<double>(pixels) / units : 1.0;
 }
 
-void SdlFormWindow::SetCaption(const std::string& Caption) { SDL_SetWindowTitle(window_, Caption.c_str()); }
+void SdlFormWindow::SetCaption(const std::string& Caption) {
+  SDL_SetWindowTitle(window_, Caption.c_str());
+  SetUtf8Name(window_, Caption);
+}
 
 void SdlFormWindow::SetClientSize(int Width, int Height) {
   clientWidth_ = std::max(1, Width);

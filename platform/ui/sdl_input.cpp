@@ -32,6 +32,8 @@ std::optional<TKey> VirtualKeyOf(SDL_Keycode key) {
     case SDLK_DOWN: return VK_DOWN;
     case SDLK_INSERT: return TKey{45};
     case SDLK_DELETE: return VK_DELETE;
+    case SDLK_APPLICATION:
+    case SDLK_MENU: return VK_APPS;
     case SDLK_KP_0: return TKey{0x60};
     case SDLK_KP_MULTIPLY: return TKey{0x6A};
     case SDLK_KP_PLUS: return TKey{0x6B};

@@ -1,7 +1,7 @@
 // The headless player's amplifier between a producer and a consumer: without a fade it is the plain
 // amplifier; after FadeOut each block is scaled by the level and by the share of the fade still ahead
 // at its first frame, so the level falls by at most one block's share per block and ends at 0.
-#include "tools/fading_amplifier.h"
+#include "audio/fading_amplifier.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +84,27 @@ TEST(FadingAmplifier, ALevelChangedDuringTheFadeFadesFromTheNewLevel) {
   EXPECT_EQ(chain.Block(100), 1000);
   EXPECT_EQ(chain.Block(100), 500);
   EXPECT_EQ(chain.Block(100), 0);
+}
+
+// The window's sleep timer ends a fade when it ends: the next block plays at the full level again,
+// whether the fade was under way or over, and a later fade starts afresh.
+TEST(FadingAmplifier, ACancelledFadeLeavesTheFullLevelAndALaterFadeStartsAfresh) {
+  Chain chain;
+  chain.amp->SetCoefficient(0.5);
+  chain.amp->FadeOut(0.2);  // 200 frames
+  EXPECT_EQ(chain.Block(100), 5000);
+  EXPECT_EQ(chain.Block(100), 2500);
+  chain.amp->CancelFade();
+  EXPECT_EQ(chain.Block(100), 5000);
+  chain.amp->FadeOut(0.2);
+  EXPECT_EQ(chain.Block(100), 5000);
+  EXPECT_EQ(chain.Block(100), 2500);
+  EXPECT_EQ(chain.Block(100), 0);
+  EXPECT_TRUE(chain.amp->FadedOut());
+  chain.amp->CancelFade();
+  EXPECT_FALSE(chain.amp->FadedOut());
+  EXPECT_EQ(chain.amp->SilentFrames(), 0u);
+  EXPECT_EQ(chain.Block(100), 5000);
 }
 
 }  // namespace

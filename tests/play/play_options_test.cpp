@@ -1,9 +1,10 @@
 // The headless player's command line: defaults, both option forms, and every kind of bad argument
 // with the complaint that names it.
-#include "tools/play_options.h"
+#include "player/start_options.h"
 
 #include <gtest/gtest.h>
 
+#include "player/sleep_timer.h"
 #include "tools/noise_chain.h"
 
 namespace sib {

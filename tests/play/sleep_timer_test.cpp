@@ -2,7 +2,7 @@
 // second of prefill, blocks of 4096 frames, device periods of 16384 frames) and the timer's time the
 // device's own clock. The recording holds one level throughout, so every frame played shows the gain
 // it went out with, and the played record is what a listener hears, frame k at k / rate.
-#include "tools/sleep_timer.h"
+#include "player/sleep_timer.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,7 @@
 #include "platform/audio/simulated_wave_out.h"
 #include "platform/ui/application.h"
 #include "tests/audio/wave_fixtures.h"
+#include "tools/noise_chain.h"
 
 namespace sib {
 namespace {
@@ -53,7 +54,7 @@ TEST_P(SleepTimerTest, TheFadeIsHeardAtItsTimeItsSilenceByTheEndAndNothingButSil
   options.BlockFrames = kBlockFrames;
   NoiseChain chain(options);
   chain.SetLevel(100);
-  SleepTimer timer(row.Minutes, chain, kPrefillMs, kBlockFrames);
+  SleepTimer timer(row.Minutes, {*chain.Player(), *chain.Fader(), *chain.Output()}, kPrefillMs, kBlockFrames);
   const auto now = [&] { return SleepTimer::TimePoint(sim.now()); };
   const SleepTimer::TimePoint started = now();
   chain.SetFile(recording);

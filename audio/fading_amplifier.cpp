@@ -1,4 +1,4 @@
-#include "tools/fading_amplifier.h"
+#include "audio/fading_amplifier.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +13,17 @@ void TFadingAmplifier::FadeOut(double ASeconds, std::function<void()> AOnSilent)
   if (!write || FFadeSeconds) return;
   FFadeSeconds = ASeconds;
   FOnSilent = std::move(AOnSilent);
+}
+
+void TFadingAmplifier::CancelFade() {
+  LockSection write = FLock->WriteLock();
+  if (!write) return;
+  FFadeSeconds.reset();
+  FFadeFrames = 0;
+  FFadedFrames = 0;
+  FSilentFrames = 0;
+  FFadedOut = false;
+  FOnSilent = nullptr;
 }
 
 bool TFadingAmplifier::FadedOut() const {

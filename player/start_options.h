@@ -1,4 +1,7 @@
-// The command line of the headless player.
+// The command lines of the two programs, parsed by one parser so that an option means the same, is
+// checked the same and is refused with the same words in both: the headless player, `sibilon-play`,
+// and the window, `sibilon`, which takes the few options that make sense for a window (--play,
+// --noise, --level, --sleep, --help, --version).
 #pragma once
 
 #include <optional>
@@ -23,6 +26,7 @@ struct PlayOptions {
   bool Status = false;  // print the device's rate and the queued audio once a second
   bool ListDevices = false;
   bool Help = false;
+  bool Version = false;
 };
 
 struct PlayArguments {
@@ -33,19 +37,32 @@ struct PlayArguments {
 // Takes the arguments after the program name; "--name value" and "--name=value" both work.
 PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments);
 std::string PlayUsage();
+
+// The window's options. Each is there only when given: without options the window starts as it
+// always does, and a window that is handed the options of a second start changes only what they name.
+struct WindowOptions {
+  bool Play = false;                   // start the noise at once
+  std::optional<std::string> Noise;    // brown, pink or white
+  std::optional<double> Level;         // 0..100
+  std::optional<double> SleepMinutes;  // the sleep timer, started with the noise
+  bool Help = false;
+  bool Version = false;
+};
+
+struct WindowArguments {
+  WindowOptions Options;
+  std::string Error;  // empty when the arguments were understood
+};
+
+WindowArguments ParseWindowArguments(const std::vector<std::string>& AArguments);
+std::string WindowUsage();
+// "<program> <version>", the line both programs print for --version.
+std::string VersionLine(const std::string& AProgram);
 // "Brown.wav", "Pink.wav" or "White.wav" for a noise name the parser accepted.
 std::string NoiseFileName(const std::string& ANoise);
 // The noise names in the window's order (brown, pink, white), and each one's title as the window's
 // spinner shows it ("Pink Noise").
 std::vector<std::string> NoiseNames();
 std::string NoiseTitle(const std::string& ANoise);
-
-// The sleep timer's fade: it begins `Start` seconds after the start and lasts `Length` seconds, to
-// the end of the time. The last 30 seconds, or all of a shorter time.
-struct SleepFade {
-  double Start = 0;
-  double Length = 0;
-};
-SleepFade SleepFadeOf(double AMinutes);
 
 }  // namespace sib

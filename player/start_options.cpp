@@ -1,8 +1,10 @@
-#include "tools/play_options.h"
+#include "player/start_options.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <span>
+#include <string_view>
 
 namespace sib {
 namespace {
@@ -13,7 +15,6 @@ struct Noise {
   const char* Title;
 };
 constexpr double kMaxSeconds = 365.0 * 24 * 3600;
-constexpr double kSleepFadeSeconds = 30;
 
 constexpr Noise kNoises[] = {
     {"brown", "Brown.wav", "Brown Noise"}, {"pink", "Pink.wav", "Pink Noise"}, {"white", "White.wav", "White Noise"}};
@@ -72,10 +73,27 @@ bool TakesValue(const std::string& AName) {
          AName == "--device" || AName == "--file" || AName == "--paced-by";
 }
 
-}  // namespace
+// The options one program takes (the long names, and -h for --help).
+using OptionNames = std::span<const std::string_view>;
+constexpr std::string_view kPlayNames[] = {"--help", "-h", "--version", "--list-devices", "--status", "--noise", "--level",
+                                    "--seconds", "--sleep", "--device", "--file", "--paced-by"};
+constexpr std::string_view kWindowNames[] = {"--help", "-h", "--version", "--play", "--noise", "--level", "--sleep"};
 
-PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
-  PlayArguments result;
+bool Takes(OptionNames ANames, const std::string& AName) {
+  return std::find(ANames.begin(), ANames.end(), AName) != ANames.end();
+}
+
+// What the parser found: the options, which of them were given, and the complaint.
+struct Parsed {
+  PlayOptions Options;
+  bool Play = false;
+  std::vector<std::string> Given;
+  std::string Error;
+  bool WasGiven(const std::string& AName) const { return std::find(Given.begin(), Given.end(), AName) != Given.end(); }
+};
+
+Parsed Parse(const std::vector<std::string>& AArguments, OptionNames ANames) {
+  Parsed result;
   for (std::size_t i = 0; i < AArguments.size(); ++i) {
     std::string name = AArguments[i];
     std::optional<std::string> value;
@@ -83,8 +101,17 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }
+    if (!Takes(ANames, name)) {
+      result.Error = "unknown argument \"" + AArguments[i] + "\"";
+      return result;
+    }
+    result.Given.push_back(name);
     if (name == "--help" || name == "-h") {
       result.Options.Help = true;
+    } else if (name == "--version") {
+      result.Options.Version = true;
+    } else if (name == "--play") {
+      result.Play = true;
     } else if (name == "--list-devices") {
       result.Options.ListDevices = true;
     } else if (name == "--status") {
@@ -100,9 +127,6 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
       result.Error = Apply(result.Options, name, *value);
       if (!result.Error.empty()) return result;
       continue;
-    } else {
-      result.Error = "unknown argument \"" + AArguments[i] + "\"";
-      return result;
     }
     if (value) {
       result.Error = name + " takes no value";
@@ -113,6 +137,43 @@ PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
   if (result.Options.Seconds && result.Options.SleepMinutes) result.Error = "--seconds and --sleep can't be used together";
   return result;
 }
+
+}  // namespace
+
+PlayArguments ParsePlayArguments(const std::vector<std::string>& AArguments) {
+  Parsed parsed = Parse(AArguments, kPlayNames);
+  return {std::move(parsed.Options), std::move(parsed.Error)};
+}
+
+WindowArguments ParseWindowArguments(const std::vector<std::string>& AArguments) {
+  const Parsed parsed = Parse(AArguments, kWindowNames);
+  WindowArguments result;
+  result.Error = parsed.Error;
+  if (!result.Error.empty()) return result;
+  WindowOptions& options = result.Options;
+  options.Play = parsed.Play;
+  options.Help = parsed.Options.Help;
+  options.Version = parsed.Options.Version;
+  if (parsed.WasGiven("--noise")) options.Noise = parsed.Options.Noise;
+  if (parsed.WasGiven("--level")) options.Level = parsed.Options.Level;
+  options.SleepMinutes = parsed.Options.SleepMinutes;
+  return result;
+}
+
+std::string WindowUsage() {
+  return "Usage: sibilon [--play] [--noise brown|pink|white] [--level 0..100] [--sleep MINUTES]\n"
+         "Opens the window that plays a steady background noise. When one is open already, brings it to\n"
+         "the front and hands it the options instead.\n"
+         "  --play           start the noise at once\n"
+         "  --noise NAME     the noise to choose (default pink)\n"
+         "  --level N        the level, 0 to 100 (default 50; 100 plays at a fifth of the recording)\n"
+         "  --sleep MINUTES  start the noise with a sleep timer: fade out smoothly over the last\n"
+         "                   30 seconds, then stop\n"
+         "  --help           print this text and exit\n"
+         "  --version        print the version and exit\n";
+}
+
+std::string VersionLine(const std::string& AProgram) { return AProgram + " " + SIB_VERSION; }
 
 std::string PlayUsage() {
   return "Usage: sibilon-play [--noise brown|pink|white | --file FILE] [--level 0..100]\n"
@@ -132,7 +193,8 @@ std::string PlayUsage() {
          "                   the device's rate follows it, as in the window\n"
          "  --status         print the device's rate adjustment and the queued audio once a second\n"
          "  --list-devices   print the output devices' names and exit\n"
-         "  --help           print this text and exit\n";
+         "  --help           print this text and exit\n"
+         "  --version        print the version and exit\n";
 }
 
 std::string NoiseFileName(const std::string& ANoise) {
@@ -149,12 +211,6 @@ std::vector<std::string> NoiseNames() {
 std::string NoiseTitle(const std::string& ANoise) {
   const Noise* noise = FindNoise(ANoise);
   return noise ? noise->Title : "";
-}
-
-SleepFade SleepFadeOf(double AMinutes) {
-  const double seconds = AMinutes * 60;
-  const double length = std::min(kSleepFadeSeconds, seconds);
-  return {seconds - length, length};
 }
 
 }  // namespace sib

@@ -1,6 +1,6 @@
-// The headless player's sleep timer: the level falls to 0 over the last 30 seconds of its time (all of
-// a shorter time), through the chain's fading amplifier, and the timer runs out once that silence has
-// been heard.
+// The sleep timer of both programs: the level falls to 0 over the last 30 seconds of its time (all of
+// a shorter time), through the pipeline's fading amplifier, and the timer runs out once that silence
+// has been heard.
 //
 // The fade is timed as heard. The output holds up to a second between the amplifier and the speaker
 // while it drives the pipeline, so a fade begun in the amplifier at its time would be heard that much
@@ -14,11 +14,20 @@
 #include <chrono>
 #include <cstdint>
 
+#include "audio/audio_out.h"
+#include "audio/fading_amplifier.h"
+#include "audio/wave_player.h"
 #include "platform/ui/message_wait.h"
-#include "tools/noise_chain.h"
-#include "tools/play_options.h"
 
 namespace sib {
+
+// The sleep timer's fade: it begins `Start` seconds after the start and lasts `Length` seconds, to
+// the end of the time. The last 30 seconds, or all of a shorter time.
+struct SleepFade {
+  double Start = 0;
+  double Length = 0;
+};
+SleepFade SleepFadeOf(double AMinutes);
 
 class SleepTimer {
  public:
@@ -30,9 +39,20 @@ class SleepTimer {
   static constexpr auto kGrace = std::chrono::seconds(1);
   static constexpr auto kEndLook = std::chrono::milliseconds(20);
 
+  // The pipeline the timer fades: the player, whose format tells the rate, the amplifier that fades
+  // and the output whose queue tells how far ahead of the speaker the amplifier runs.
+  struct Chain {
+    TALWavePlayer& Player;
+    TFadingAmplifier& Fader;
+    TALAudioOut& Output;
+  };
+
   // Made before the chain starts, whose prefill and blocks are given, so that a fade over the first
-  // prefill is in place in time.
-  SleepTimer(double AMinutes, NoiseChain& AChain, std::uint32_t APrefillMs, std::int32_t ABlockFrames);
+  // prefill is in place in time (a chain that plays already: a prefill of 0). `ATimeScale` makes the
+  // timer's minutes, its fade included, pass that many times faster: for tests that cannot wait a
+  // quarter of an hour; 1 everywhere else.
+  SleepTimer(double AMinutes, Chain AChain, std::uint32_t APrefillMs, std::int32_t ABlockFrames,
+             double ATimeScale = 1);
 
   // The moment the sound started: the time counts from there.
   void Start(TimePoint ANow);
@@ -53,7 +73,7 @@ class SleepTimer {
   Duration Lead() const;
   bool SilenceHeard() const;
 
-  NoiseChain& FChain;
+  Chain FChain;
   const SleepFade FFade;
   const std::uint64_t FBlockFrames;
   bool FFading = false;

@@ -1,4 +1,4 @@
-// TFadingAmplifier: the headless player's amplifier. It scales every sample by its Coefficient, the
+// TFadingAmplifier: the amplifier of both programs' pipelines. It scales every sample by its Coefficient, the
 // level's gain, as TALAmplifier does, and after FadeOut also by a fade that falls from 1 to 0 over a
 // stretch of sound and then stays at 0: the sleep timer's way to silence.
 //
@@ -24,6 +24,9 @@ class TFadingAmplifier : public TALAmplifier {
   // `AOnSilent` is called once, on the thread that processes the blocks, when the first silent block
   // has gone out. A fade under way goes on as it was.
   void FadeOut(double ASeconds, std::function<void()> AOnSilent = nullptr);
+  // Any thread. Ends the fade, under way or over: the next block goes out at the full Coefficient
+  // again, and a later FadeOut starts afresh. An `AOnSilent` not yet called is forgotten.
+  void CancelFade();
   // Any thread. Whether a block has gone out silent at the end of the fade.
   bool FadedOut() const;
   // Any thread. The frames the fade has made silent, counted as their blocks are scaled (the last
