@@ -72,6 +72,10 @@ class SdlPort final : public WaveOutPort {
   std::uint32_t periodFrames_ = 0;  // what SDL granted
 };
 
+// A stream with nothing to play closes its device after this long: SDL's thread runs for an open
+// device, paused or not, waking the process (and the sound server) every period.
+constexpr std::uint32_t kIdleMsBeforeClosing = 500;
+
 // SDL's open, close and enumeration calls are not made from two threads at once: one mutex
 // guards them together with the list of open ports.
 class SdlDriver final : public WaveOutDriver {
@@ -84,6 +88,8 @@ class SdlDriver final : public WaveOutDriver {
     std::lock_guard lock(mutex_);
     return countLocked();
   }
+
+  std::uint32_t idleMillisecondsBeforeClosing() const override { return kIdleMsBeforeClosing; }
 
   MMResult deviceName(std::uint32_t deviceId, std::string& name) override {
     std::lock_guard lock(mutex_);
