@@ -162,6 +162,9 @@ class SdlDriver final : public WaveOutDriver {
       // Starting audio starts SDL's events too, which by default take over SIGINT and SIGTERM; the
       // program decides about its signals (a hint set by the program wins over this default).
       SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_DEFAULT);
+      // SDL's audio thread asks for real-time scheduling (from RealtimeKit for a desktop user), as
+      // the threads that feed it do: without it a busy desktop delays the thread past its period.
+      SDL_SetHintWithPriority(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1", SDL_HINT_DEFAULT);
       initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
     return initialised_;
