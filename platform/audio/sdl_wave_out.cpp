@@ -89,7 +89,11 @@ class SdlDriver final : public WaveOutDriver {
     return countLocked();
   }
 
-  std::uint32_t idleMillisecondsBeforeClosing() const override { return kIdleMsBeforeClosing; }
+  // SDL's disk driver writes a file, which a new open would start anew, at a pace of its own.
+  std::uint32_t idleMillisecondsBeforeClosing() const override {
+    const char* current = SDL_GetCurrentAudioDriver();
+    return current != nullptr && std::string_view(current) == "disk" ? 0 : kIdleMsBeforeClosing;
+  }
 
   MMResult deviceName(std::uint32_t deviceId, std::string& name) override {
     std::lock_guard lock(mutex_);
