@@ -152,8 +152,11 @@ TOWNotifyResult TALAudioOut::InputNotify(TOWBasicPin*, const TGUID*, IOWNotifyOp
 }
 
 // Component lock held. Pumping, the device itself asks for what it takes, and nothing is ever behind.
+// A device that has played once and then takes nothing for a while is fed by a server that pulls
+// seconds at a time: what waits meanwhile is what its next pull plays, and dropping it would make
+// the stream jump.
 bool TALAudioOut::Backlogged() {
-  if (FSampleRate == 0 || FMasterPumping->Enabled()) return false;
+  if (FSampleRate == 0 || FMasterPumping->Enabled() || FDeviceTook) return false;
   return FBufferQueue.Frames() * 1000 > std::uint64_t{kMaxWaitingMs} * FSampleRate;
 }
 
@@ -318,6 +321,7 @@ std::pair<const char*, MMResult> TALAudioOut::TryOpenDevice(const TALWaveFormatE
   FBlockAlign = AFormat.Format.nBlockAlign;
   FPumpOwedFrames = 0;
   FAverageDepthMs = -1.0;
+  FDeviceTook = false;
   if (result != kMMNoError) return {"Can't open audio device.", result};
   // A lost device counts as replaced only once another one has opened.
   FDeviceLost = false;
@@ -445,6 +449,7 @@ void TALAudioOut::BufferDone(WaveOutHandle hwo, WaveHeader* AWaveHdr) {
   {
     TALParamsSection params(*FParams);
     if (!FParams->GetIsOpen()) return;
+    FDeviceTook = true;
     isPump = FParams->GetIsPump();
     clocks = FClockOutputPin && FClockOutputPin->IsConnected();
     ticks = isPump || clocks;

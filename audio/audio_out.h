@@ -94,8 +94,10 @@ class TALAudioOut : public TALBasicAudioOut {
   static constexpr double kTargetLatencyMs = 80.0;
   // How hard the steering pulls: ppm per millisecond of depth away from the target.
   static constexpr double kSteeringPpmPerMs = 20.0;
-  // The most audio, in milliseconds, that waits in the queue for a device that takes nothing; the
-  // device itself holds about two blocks more.
+  // The most audio, in milliseconds, that waits in the queue for a device that has taken nothing
+  // since it was opened; the device itself holds about two blocks more. Once it has taken something,
+  // a device that takes nothing for a while is a sound server that pulls in bursts, and every block
+  // waits for it.
   static constexpr std::uint32_t kMaxWaitingMs = 70;
   // The blocks a player sends (its default BufferSize), and the longest device period asked for.
   static constexpr std::uint32_t kBlockFrames = 1024;
@@ -169,6 +171,9 @@ class TALAudioOut : public TALBasicAudioOut {
   // The device went away: buffers are dropped, and the next open goes to the default device. Any
   // thread reads it; it is set on the device thread and cleared by an open.
   std::atomic<bool> FDeviceLost{false};
+  // The device has handed back a buffer since it was opened (set on the device thread, cleared by an
+  // open; read by the producer's thread).
+  std::atomic<bool> FDeviceTook{false};
   std::unique_ptr<TSLMainThreadNotify> FRecoverNotify;
   // Ticks on the main thread while a lost device could not yet be replaced.
   TComponentPtr<TLPTimer> FRetryTimer;

@@ -104,6 +104,8 @@ TSLClockGenPtr TSLClockGen::Create(TComponent* AOwner, std::int64_t AInterval, T
   TSLEndedClockGens::FreeFinished();
   TSLClockGenPtr clockGen(new TSLClockGen(AOwner, AInterval, std::move(AEvent)));
   clockGen->Start();
+  // Its callback feeds the sound device: a late tick is a gap in the sound.
+  clockGen->SetPriority(ThreadPriority::Highest);
   TSMediaMasterClock::Register(clockGen.get());
   return clockGen;
 }

@@ -72,6 +72,10 @@ class SdlPort final : public WaveOutPort {
   std::uint32_t periodFrames_ = 0;  // what SDL granted
 };
 
+// A stream with nothing to play closes its device after this long: SDL's thread runs for an open
+// device, paused or not, waking the process (and the sound server) every period.
+constexpr std::uint32_t kIdleMsBeforeClosing = 500;
+
 // SDL's open, close and enumeration calls are not made from two threads at once: one mutex
 // guards them together with the list of open ports.
 class SdlDriver final : public WaveOutDriver {
@@ -83,6 +87,12 @@ class SdlDriver final : public WaveOutDriver {
   std::uint32_t deviceCount() override {
     std::lock_guard lock(mutex_);
     return countLocked();
+  }
+
+  // SDL's disk driver writes a file, which a new open would start anew, at a pace of its own.
+  std::uint32_t idleMillisecondsBeforeClosing() const override {
+    const char* current = SDL_GetCurrentAudioDriver();
+    return current != nullptr && std::string_view(current) == "disk" ? 0 : kIdleMsBeforeClosing;
   }
 
   MMResult deviceName(std::uint32_t deviceId, std::string& name) override {
@@ -156,6 +166,9 @@ class SdlDriver final : public WaveOutDriver {
       // Starting audio starts SDL's events too, which by default take over SIGINT and SIGTERM; the
       // program decides about its signals (a hint set by the program wins over this default).
       SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_DEFAULT);
+      // SDL's audio thread asks for real-time scheduling (from RealtimeKit for a desktop user), as
+      // the threads that feed it do: without it a busy desktop delays the thread past its period.
+      SDL_SetHintWithPriority(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1", SDL_HINT_DEFAULT);
       initialised_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     }
     return initialised_;

@@ -1,6 +1,9 @@
 // The waveform output's default driver: SDL2's audio output devices, each fed by a pull callback on
 // SDL's audio thread. SDL converts the stream's format to whatever the sound card takes.
 //
+// A stream that has had nothing to play for half a second closes its SDL device, which ends SDL's
+// audio thread, and opens it again when it has something to play (wave_out_stream.h).
+//
 // A device that goes away is reported as kWomDeviceLost: the main loop passes SDL's events to
 // waveOutHandleSdlEvent, and without a main loop the device's own callback sees SDL's status turn to
 // stopped within a period.

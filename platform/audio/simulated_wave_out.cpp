@@ -19,6 +19,7 @@ class SimulatedWaveOut::Port final : public WaveOutPort {
     std::lock_guard lock(owner_.mutex_);
     started_ = true;
     startedAt_ = owner_.now_;
+    owner_.portsChanged_.notify_all();
   }
   std::uint32_t periodFrames() const override { return owner_.options_.periodFrames; }
 
@@ -64,6 +65,8 @@ MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFor
   }
   auto opened = std::make_unique<Port>(*this, device, deviceFormat, renderer);
   ports_.push_back(opened.get());
+  ++opens_[device];
+  portsChanged_.notify_all();
   port = std::move(opened);
   return kMMNoError;
 }
@@ -71,6 +74,7 @@ MMResult SimulatedWaveOut::openPort(int deviceId, const WaveOutFormat& deviceFor
 void SimulatedWaveOut::removePort(Port* port) {
   std::lock_guard lock(mutex_);
   ports_.erase(std::remove(ports_.begin(), ports_.end(), port), ports_.end());
+  portsChanged_.notify_all();
 }
 
 std::uint64_t SimulatedWaveOut::framesDue(const Port& port) const {
@@ -130,6 +134,21 @@ void SimulatedWaveOut::setPlayedObserver(PlayedObserver observer) {
 bool SimulatedWaveOut::isOpen(std::uint32_t deviceId) const {
   std::lock_guard lock(mutex_);
   return std::any_of(ports_.begin(), ports_.end(), [&](const Port* p) { return p->deviceId_ == deviceId; });
+}
+
+bool SimulatedWaveOut::waitUntilOpen(std::uint32_t deviceId, bool open, std::chrono::milliseconds limit) const {
+  std::unique_lock lock(mutex_);
+  return portsChanged_.wait_for(lock, limit, [&] {
+    return std::any_of(ports_.begin(), ports_.end(), [&](const Port* p) {
+             return p->deviceId_ == deviceId && (p->started_ || !open);
+           }) == open;
+  });
+}
+
+std::uint32_t SimulatedWaveOut::opens(std::uint32_t deviceId) const {
+  std::lock_guard lock(mutex_);
+  auto it = opens_.find(deviceId);
+  return it == opens_.end() ? 0 : it->second;
 }
 
 void SimulatedWaveOut::loseDevice(std::uint32_t deviceId) {

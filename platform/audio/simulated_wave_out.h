@@ -8,6 +8,7 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,8 @@ class SimulatedWaveOut final : public WaveOutDriver {
     double rateErrorPpm = 0.0;          // > 0: the device plays faster than its nominal rate
     std::uint32_t periodFrames = 512;   // frames taken at a time
     bool keepRecord = true;             // keep every played byte (memory grows with the run)
+    // A stream that has had nothing to play for this long closes its device (0: never).
+    std::uint32_t idleMsBeforeClosing = 0;
   };
   // Called on the advancing thread with each period a device played, in its device format.
   using PlayedObserver = std::function<void(std::uint32_t deviceId, std::span<const std::byte> played)>;
@@ -51,10 +54,16 @@ class SimulatedWaveOut final : public WaveOutDriver {
   void setPlayedObserver(PlayedObserver observer);
 
   bool isOpen(std::uint32_t deviceId) const;
+  // Waits until the device is open and started (or closed) as asked, or the limit has passed;
+  // whether it is.
+  bool waitUntilOpen(std::uint32_t deviceId, bool open, std::chrono::milliseconds limit) const;
+  // How many times the device has been opened.
+  std::uint32_t opens(std::uint32_t deviceId) const;
   // The open device goes away, as if unplugged: it stops playing and reports kWomDeviceLost.
   void loseDevice(std::uint32_t deviceId);
 
   std::uint32_t deviceCount() override;
+  std::uint32_t idleMillisecondsBeforeClosing() const override { return options_.idleMsBeforeClosing; }
   MMResult deviceName(std::uint32_t deviceId, std::string& name) override;
   MMResult openPort(int deviceId, const WaveOutFormat& deviceFormat, std::uint32_t periodFrames,
                   WaveOutRenderer& renderer,
@@ -74,6 +83,8 @@ class SimulatedWaveOut final : public WaveOutDriver {
   const Options options_;
   const std::int64_t rateErrorPpb_;
   mutable std::mutex mutex_;
+  mutable std::condition_variable portsChanged_;
+  std::map<std::uint32_t, std::uint32_t> opens_;
   std::chrono::nanoseconds now_{0};
   std::vector<Port*> ports_;
   std::map<std::uint32_t, Played> played_;

@@ -125,7 +125,7 @@ MMResult waveOutOpen(WaveOutHandle* handle, int deviceId, const WaveOutFormat& f
   }
   registry().add(reserved, stream);
   *handle = reserved;
-  stream->begin(std::move(port));
+  stream->begin(std::move(port), WaveOutStream::DeviceSource{&driver, deviceId, periodFrames});
   return kMMNoError;
 }
 

@@ -38,6 +38,10 @@ class WaveOutDriver {
  public:
   virtual ~WaveOutDriver() = default;
   virtual std::uint32_t deviceCount() = 0;
+  // How long a stream may have nothing to play (an empty queue, paused or not) before it closes its
+  // port, so that nothing of the driver's runs for a silent device; it opens a port again once it
+  // has something to play. 0: ports stay open until the stream closes.
+  virtual std::uint32_t idleMillisecondsBeforeClosing() const { return 0; }
   virtual MMResult deviceName(std::uint32_t deviceId, std::string& name) = 0;
   // deviceId is kWaveMapper or a number below deviceCount(); deviceFormat is what render will fill
   // (deviceFormatFor of the stream's format); periodFrames is the caller's wish for the frames per

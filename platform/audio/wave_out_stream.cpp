@@ -133,26 +133,39 @@ WaveOutStream::WaveOutStream(WaveOutHandle handle, const WaveOutFormat& format, 
       delivering_(kMaxOutstandingBuffers) {}
 
 WaveOutStream::~WaveOutStream() {
-  std::unique_ptr<WaveOutPort> port;
   bool sendClose = false;
   {
     std::lock_guard api(apiMutex_);
+    sendClose = !closeSent_ && begun_;
     closed_ = true;
-    port = std::move(port_);
-    sendClose = !closeSent_ && port;
     closeSent_ = true;
+  }
+  stopKeeper();
+  std::unique_ptr<WaveOutPort> port;
+  {
+    std::lock_guard api(apiMutex_);
+    port = std::move(port_);
   }
   port.reset();
   if (sendClose) callback_(handle_, kWomClose, nullptr);
 }
 
-void WaveOutStream::begin(std::unique_ptr<WaveOutPort> port) {
+void WaveOutStream::begin(std::unique_ptr<WaveOutPort> port, const DeviceSource& source) {
+  source_ = source;
+  const std::uint32_t idleMs = source.driver != nullptr ? source.driver->idleMillisecondsBeforeClosing() : 0;
+  idleLimitFrames_ = std::uint64_t{idleMs} * format_.samplesPerSec / 1000;
+  if (idleLimitFrames_ > 0) {
+    keeper_ = std::make_unique<RunThread>("sib.wave-keeper", [this] { keep(); });
+    keeper_->Start();
+  }
   callback_(handle_, kWomOpen, nullptr);
   // Started before it is published: a driver may take its own locks in start(), and none of them
   // may be taken inside apiMutex_.
   port->start();
   std::lock_guard api(apiMutex_);
+  periodFrames_ = port->periodFrames();
   port_ = std::move(port);
+  begun_ = true;
 }
 
 std::uint64_t WaveOutStream::framesOf(const WaveHeader* header) const {
@@ -196,6 +209,7 @@ MMResult WaveOutStream::write(WaveHeader* header) {
   tail_ = header;
   writtenFrames_ += framesOf(header);
   ++writtenHeaders_;
+  wantDeviceIfPlayable();
   return kMMNoError;
 }
 
@@ -204,6 +218,7 @@ MMResult WaveOutStream::setPaused(bool paused) {
   if (!usable()) return kMMInvalidHandle;
   std::lock_guard queue(queueMutex_);
   paused_ = paused;
+  wantDeviceIfPlayable();
   return kMMNoError;
 }
 
@@ -225,7 +240,6 @@ MMResult WaveOutStream::reset() {
 }
 
 MMResult WaveOutStream::close() {
-  std::unique_ptr<WaveOutPort> port;
   {
     std::lock_guard api(apiMutex_);
     if (!usable()) return kMMInvalidHandle;
@@ -235,6 +249,11 @@ MMResult WaveOutStream::close() {
     }
     closed_ = true;
     closeSent_ = true;
+  }
+  stopKeeper();  // from here on no port is opened or closed but here
+  std::unique_ptr<WaveOutPort> port;
+  {
+    std::lock_guard api(apiMutex_);
     port = std::move(port_);
   }
   port.reset();  // render has returned for the last time
@@ -251,7 +270,7 @@ MMResult WaveOutStream::status(WaveOutStatus& status) {
   status.playedFrames = played;
   status.queuedFrames = writtenFrames_ > played ? writtenFrames_ - played : 0;
   status.underrunFrames = underrunFrames_;
-  status.periodFrames = port_->periodFrames();
+  status.periodFrames = periodFrames_;
   status.rateAdjustPpm = static_cast<double>(rateAdjustPpb_.load(std::memory_order_relaxed)) / 1000.0;
   status.deviceLost = lost_.load(std::memory_order_acquire);
   return kMMNoError;
@@ -272,6 +291,7 @@ void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
   std::unique_lock queue(queueMutex_);
   if (paused_ || lost_.load(std::memory_order_relaxed)) {
     renderSilence(out, frames);
+    if (head_ == nullptr) noteIdle(frames);
     return;
   }
   const std::int64_t ppb = rateAdjustPpb_.load(std::memory_order_relaxed);
@@ -286,6 +306,11 @@ void WaveOutStream::render(std::byte* out, std::uint32_t frames) {
       out += chunk * deviceFormat_.blockAlign;
       left -= chunk;
     }
+  }
+  if (head_ == nullptr) {
+    noteIdle(frames);
+  } else {
+    idleFrames_ = 0;
   }
   deliverFinished(queue);
 }
@@ -409,6 +434,102 @@ void WaveOutStream::deliverFinished(std::unique_lock<std::mutex>& queue) {
   const std::size_t count = std::exchange(finishedCount_, 0);
   queue.unlock();
   for (std::size_t i = 0; i < count; ++i) callback_(handle_, kWomDone, delivering_[i]);
+}
+
+// ---- letting the device go while there is nothing to play ----
+
+void WaveOutStream::noteIdle(std::size_t frames) {
+  if (idleLimitFrames_ == 0 || letGo_) return;
+  idleFrames_ += frames;
+  if (idleFrames_ < idleLimitFrames_) return;
+  letGo_ = true;
+  callKeeper();
+}
+
+void WaveOutStream::wantDeviceIfPlayable() {
+  if (!letGo_ || paused_ || head_ == nullptr) return;
+  letGo_ = false;
+  idleFrames_ = 0;
+  callKeeper();
+}
+
+// Taken under the queue lock, on the device's thread too: the keeper holds its lock only to look at
+// its flags.
+void WaveOutStream::callKeeper() {
+  {
+    std::lock_guard keeper(keeperMutex_);
+    keeperCalled_ = true;
+  }
+  keeperWake_.notify_one();
+}
+
+// Each call makes the port what the stream wants now; a call that comes while the keeper works on the
+// last one makes it look again.
+void WaveOutStream::keep() {
+  while (true) {
+    {
+      std::unique_lock keeper(keeperMutex_);
+      keeperWake_.wait(keeper, [this] { return keeperCalled_ || keeperStop_; });
+      if (keeperStop_) return;
+      keeperCalled_ = false;
+    }
+    bool wanted;
+    {
+      std::lock_guard queue(queueMutex_);
+      wanted = !letGo_;
+    }
+    if (wanted) {
+      reopenPort();
+    } else {
+      closeIdlePort();
+    }
+  }
+}
+
+void WaveOutStream::closeIdlePort() {
+  std::unique_ptr<WaveOutPort> port;
+  {
+    std::lock_guard api(apiMutex_);
+    if (closed_) return;
+    std::lock_guard queue(queueMutex_);
+    if (!letGo_) return;
+    port = std::move(port_);
+  }
+  // Closing waits for a render under way, whose callback may call the API: no lock of ours is held.
+  port.reset();
+}
+
+// A device that cannot be opened again counts as lost: the caller hears of it as of any other loss.
+void WaveOutStream::reopenPort() {
+  {
+    std::lock_guard api(apiMutex_);
+    if (closed_ || port_ || lost_.load(std::memory_order_acquire)) return;
+  }
+  std::unique_ptr<WaveOutPort> port;
+  if (source_.driver->openPort(source_.deviceId, deviceFormat_, source_.periodFrames, *this, port) != kMMNoError) {
+    deviceLost();
+    return;
+  }
+  port->start();
+  std::unique_ptr<WaveOutPort> unused;
+  {
+    std::lock_guard api(apiMutex_);
+    if (closed_) {
+      unused = std::move(port);
+    } else {
+      port_ = std::move(port);
+    }
+  }
+}
+
+void WaveOutStream::stopKeeper() {
+  if (!keeper_) return;
+  {
+    std::lock_guard keeper(keeperMutex_);
+    keeperStop_ = true;
+  }
+  keeperWake_.notify_one();
+  keeper_.reset();
 }
 
 void WaveOutStream::deviceLost() {

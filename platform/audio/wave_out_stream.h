@@ -8,11 +8,17 @@
 //   it reads the queue; it never allocates. The headers it finishes are passed to the callback at its
 //   end, on the driver's thread, once it has let queueMutex_ go: no thread of ours stands between the
 //   sound card and the caller, and the caller's thread, woken, finds the queue free.
+// - A driver that wants it (idleMillisecondsBeforeClosing) has its port closed once the stream has had
+//   nothing to play for that long, and opened again when something is to be played (a write while
+//   running, a restart with buffers queued). A keeper thread of the stream's own does both, so that
+//   neither the device's thread (which cannot close its own port) nor an API caller waits for it; it
+//   sleeps in between. Callers see no difference but the time a reopened device takes to start.
 // - Until the first rate adjustment other than 0, the samples are copied to the device as they are;
 //   the interpolator takes over from then on.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <utility>
 #include <cstdint>
 #include <memory>
@@ -20,6 +26,7 @@
 #include <vector>
 
 #include "platform/audio/rate_interpolator.h"
+#include "platform/core/run_thread.h"
 #include "platform/audio/wave_out.h"
 #include "platform/audio/wave_out_driver.h"
 
@@ -32,8 +39,15 @@ class WaveOutStream final : public WaveOutRenderer {
   WaveOutStream(const WaveOutStream&) = delete;
   WaveOutStream& operator=(const WaveOutStream&) = delete;
 
+  // Where the port came from, to open another one after an idle close.
+  struct DeviceSource {
+    WaveOutDriver* driver = nullptr;
+    int deviceId = kWaveMapper;
+    std::uint32_t periodFrames = 0;  // asked for
+  };
+
   // Sends kWomOpen, then takes the driver's opened port and starts it.
-  void begin(std::unique_ptr<WaveOutPort> port);
+  void begin(std::unique_ptr<WaveOutPort> port, const DeviceSource& source);
 
   MMResult prepareHeader(WaveHeader* header);
   MMResult unprepareHeader(WaveHeader* header);
@@ -50,7 +64,17 @@ class WaveOutStream final : public WaveOutRenderer {
 
  private:
   MMResult setPaused(bool paused);
-  bool usable() const { return !closed_ && port_; }  // apiMutex_ held
+  bool usable() const { return begun_ && !closed_; }  // apiMutex_ held
+  // Nothing to play for `frames` more device frames (queue lock held): may give the device up.
+  void noteIdle(std::size_t frames);
+  // Something may be playable again (queue lock held): takes the device back if it was given up.
+  void wantDeviceIfPlayable();
+  void callKeeper();
+  // The keeper thread's loop, and what it does.
+  void keep();
+  void closeIdlePort();
+  void reopenPort();
+  void stopKeeper();
   std::uint64_t framesOf(const WaveHeader* header) const;
   // Device lock held for all of these.
   void pullInput(std::size_t frames);
@@ -72,13 +96,27 @@ class WaveOutStream final : public WaveOutRenderer {
   const WaveOutCallback callback_;
 
   std::mutex apiMutex_;
-  std::unique_ptr<WaveOutPort> port_;  // guarded by apiMutex_; null once closed
+  std::unique_ptr<WaveOutPort> port_;  // guarded by apiMutex_; null once closed or while let go
+  bool begun_ = false;                 // guarded by apiMutex_
   bool closed_ = false;                // guarded by apiMutex_
+  std::uint32_t periodFrames_ = 0;     // of the first port; guarded by apiMutex_
+  DeviceSource source_;                // set by begin, before any other thread sees the stream
+  std::uint64_t idleLimitFrames_ = 0;  // set by begin; 0: the port is never closed for idling
+
+  // The keeper (only with an idle limit). keeperCalled_ and keeperStop_ are guarded by keeperMutex_,
+  // which is taken last, after any other lock.
+  std::mutex keeperMutex_;
+  std::condition_variable keeperWake_;
+  bool keeperCalled_ = false;
+  bool keeperStop_ = false;
+  std::unique_ptr<RunThread> keeper_;
 
   // Guarded by queueMutex_, which render holds while it runs.
   std::mutex queueMutex_;
   bool paused_;
   bool primed_ = false;  // something has been played since open or reset
+  std::uint64_t idleFrames_ = 0;  // device frames rendered in a row with an empty queue
+  bool letGo_ = false;            // the port is (being) closed until something is to be played
   WaveHeader* head_ = nullptr;
   WaveHeader* tail_ = nullptr;
   std::uint64_t headFrame_ = 0;  // frames of head_ already taken

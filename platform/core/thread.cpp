@@ -2,6 +2,9 @@
 
 #include <pthread.h>
 #include <sched.h>
+#include <unistd.h>
+
+#include "platform/core/realtime.h"
 
 namespace sib {
 
@@ -14,6 +17,8 @@ Thread::~Thread() {
 
 void Thread::Start() {
   thread_ = std::thread([this] {
+    tid_.store(gettid(), std::memory_order_release);
+    tid_.notify_all();
     NameCurrentThread(name_);
     Execute();
     finished_.store(true, std::memory_order_release);
@@ -31,8 +36,11 @@ void Thread::SetPriority(ThreadPriority priority) {
     sched_param param{};
     param.sched_priority = priority == ThreadPriority::TimeCritical ? sched_get_priority_max(SCHED_FIFO) : 10;
     if (pthread_setschedparam(handle, SCHED_FIFO, &param) == 0) return;
+    // A desktop user gets real-time scheduling from the desktop, for the thread's kernel id; without
+    // it the thread keeps the normal policy.
+    tid_.wait(0, std::memory_order_acquire);
+    makeThreadRealtime(tid_.load(std::memory_order_acquire), param.sched_priority);
   }
-  // Without real-time rights the thread keeps the normal policy.
 }
 
 void Thread::NameCurrentThread(const std::string& name) {

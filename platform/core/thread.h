@@ -27,7 +27,8 @@ class Thread {
   bool Finished() const { return finished_.load(std::memory_order_acquire); }
 
   const std::string& Name() const { return name_; }
-  // Best effort: raising the priority needs privileges that a desktop session may not have.
+  // Best effort: Highest and TimeCritical ask for real-time scheduling, from the desktop's
+  // RealtimeKit when the process may not take it itself (realtime.h); refused, nothing changes.
   void SetPriority(ThreadPriority priority);
 
   // Names the calling thread.
@@ -41,6 +42,7 @@ class Thread {
   std::thread thread_;
   std::atomic<bool> terminated_{false};
   std::atomic<bool> finished_{false};
+  std::atomic<int> tid_{0};  // the kernel's id of the running thread, 0 until it runs
 };
 
 }  // namespace sib

@@ -380,6 +380,30 @@ TEST_F(AudioOutTest, ASourceOnItsOwnClockRunsNoFurtherAheadOfADeviceThatTakesNot
   EXPECT_TRUE(DeviceRuns());
 }
 
+// A server that pulls in bursts: once the device has played, it may take nothing for a second or
+// more while the source goes on. Every block waits for its next pull and plays once, in order.
+TEST_F(AudioOutTest, ASourceOnItsOwnClockKeepsEveryBlockForADeviceThatHasPlayedAndThenPullsNothing) {
+  out->SetPrefillInterval(2);
+  StartWave();
+  Submit(1024);
+  ASSERT_TRUE(DeviceRuns());
+  constexpr int kBlocks = 100;  // 2.3 s while the device's clock stands still
+  for (int block = 0; block < kBlocks; ++block) Submit(1024);
+  EXPECT_EQ(out->QueuedFrames(), std::uint64_t{kBlocks} * 1024) << "blocks were dropped";
+
+  for (int step = 0; step < 150; ++step) {
+    sim.advance(20ms);
+    out->WaitUntilDeviceIdle();
+  }
+  // Every frame reached the device; the steered rate's interpolator holds back the last few until
+  // more come.
+  WaveOutStatus status;
+  ASSERT_TRUE(out->GetDeviceStatus(status));
+  const std::uint64_t total = std::uint64_t{kBlocks + 1} * 1024;
+  EXPECT_EQ(status.playedFrames + status.queuedFrames, total);
+  EXPECT_GE(status.playedFrames, total - 64);
+}
+
 TEST_F(AudioOutTest, NewAlternativeIsNamedAfterTheLeastNamedDevice) {
   TALAudioOutDeviceItems* items = out->Device()->AlternativeDevices();
   EXPECT_EQ(items->Add()->DeviceName(), "First device");

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <span>
 #include <sstream>
+#include <thread>
 
 #include "tests/program/program_fixture.h"
 
@@ -20,6 +21,28 @@ namespace sib::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+// The threads SDL runs for the program's open playback devices ("SDLAudioP<n>").
+int SdlAudioThreads(pid_t Pid) {
+  int count = 0;
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(Pid) + "/task", error)) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    if (std::getline(comm, name) && name.rfind("SDLAudioP", 0) == 0) ++count;
+  }
+  return count;
+}
+
+// SDL's thread ends some time after the device has played out; the wait is for that, bounded.
+bool WaitForSdlAudioThreads(pid_t Pid, int Count, std::chrono::milliseconds Limit) {
+  const auto deadline = std::chrono::steady_clock::now() + Limit;
+  while (SdlAudioThreads(Pid) != Count) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
 
 TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) {
   const std::vector<std::int16_t> pink = readPcm16(std::string(SIB_DATA_DIR) + "/Pink.wav");
@@ -126,6 +149,22 @@ TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) 
               (*rise - dragged) * 1000.0 / MonitorRecorder::kRate,
               LevelAgainst(recorder.Samples(*switched, MonitorRecorder::FramesOf(1000ms)), white),
               deviceHeld * 1000.0 / MonitorRecorder::kRate);
+
+  // Stopped and played out, the sound device is let go: SDL's thread for it ends, and nothing of the
+  // program's sound wakes. Start plays again from there.
+  EXPECT_TRUE(WaitForSdlAudioThreads(program->Pid(), 0, 20s)) << "SDL's audio thread runs on while stopped";
+  Xdotool({"mousemove", "--sync", "0", "0"});  // a move to where the pointer already is never ends
+  mark = recorder.Frames();
+  ClickAt(ReferenceWindow::Middle(window.btnBegin));
+  const std::optional<std::size_t> again = recorder.WaitForSound(mark, 20, 20s);
+  ASSERT_TRUE(again) << "Start after a Stop played nothing";
+  ASSERT_TRUE(recorder.WaitForFrames(*again + MonitorRecorder::FramesOf(1250ms), 10s));
+  EXPECT_NEAR(LevelAgainst(recorder.Samples(*again + MonitorRecorder::FramesOf(250ms), MonitorRecorder::FramesOf(1000ms)),
+                           white),
+              0.2, 0.01);
+  std::printf("second start heard after %.1f ms\n", (*again - mark) * 1000.0 / MonitorRecorder::kRate);
+  Xdotool({"mousemove", "--sync", "0", "0"});
+  ClickAt(ReferenceWindow::Middle(window.btnBegin));
 
   // Exit: the loop ends and the program with it, every thread joined.
   ClickAt(ReferenceWindow::Middle(window.btnExit));
