@@ -84,7 +84,7 @@ RealtimeKitClient::~RealtimeKitClient() {
 bool RealtimeKitClient::makeThreadRealtime(pid_t tid, int priority) {
   std::lock_guard lock(mutex_);
   if (!connectLocked() || !limitRealtimeCpu()) return false;
-  sd_bus_error error = SD_BUS_ERROR_NULL;
+  sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its compound literal
   std::int32_t most = 0;
   const int read = sd_bus_get_property_trivial(bus_, kService, kPath, kInterface, "MaxRealtimePriority", &error, 'i', &most);
   sd_bus_error_free(&error);
@@ -96,7 +96,7 @@ bool RealtimeKitClient::makeThreadRealtime(pid_t tid, int priority) {
     return false;
   }
   if (most > 0) priority = std::min(priority, static_cast<int>(most));
-  error = SD_BUS_ERROR_NULL;
+  error = sd_bus_error{};
   const int result = sd_bus_call_method(bus_, kService, kPath, kInterface, "MakeThreadRealtime", &error, nullptr, "tu",
                                         static_cast<std::uint64_t>(tid), static_cast<std::uint32_t>(priority));
   sd_bus_error_free(&error);
