@@ -92,6 +92,9 @@ constexpr RoleName kRoles[] = {
     {TAccessibleRole::ListBox, ATSPI_ROLE_LIST_BOX, "list box"},
     {TAccessibleRole::ListItem, ATSPI_ROLE_LIST_ITEM, "list item"},
     {TAccessibleRole::Label, ATSPI_ROLE_LABEL, "label"},
+    {TAccessibleRole::Menu, ATSPI_ROLE_MENU, "menu"},
+    {TAccessibleRole::MenuItem, ATSPI_ROLE_MENU_ITEM, "menu item"},
+    {TAccessibleRole::CheckMenuItem, ATSPI_ROLE_CHECK_MENU_ITEM, "check menu item"},
 };
 const RoleName& RoleOf(TAccessibleRole Role) {
   for (const RoleName& entry : kRoles)

@@ -23,6 +23,13 @@ TRect OnScreen(const TControl& Control, double Scale, TPoint Origin) {
                          scaled(Control.Height()));
 }
 
+// The role an item takes in its control: a menu's items are commands (with a check mark where they
+// have one), every other control's are the rows of a list.
+TAccessibleRole ItemRole(TAccessibleRole Owner, const TAccessibleItem& Item) {
+  if (Owner != TAccessibleRole::Menu) return TAccessibleRole::ListItem;
+  return Item.Checkable ? TAccessibleRole::CheckMenuItem : TAccessibleRole::MenuItem;
+}
+
 }  // namespace
 
 // Tells the bridge's owner when the form is destroyed before it.
@@ -130,7 +137,7 @@ void TFormAccessibility::AddNode(AtspiTree& Tree, const TControl& Control, std::
   node.Text = d.Text;
   node.LabelledBy = d.LabelledBy ? IdOf(d.LabelledBy) : 0;
   node.Extents = OnScreen(Control, Scale, Origin);
-  node.SelectsChildren = d.Role == TAccessibleRole::ListBox;
+  node.SelectsChildren = d.Role == TAccessibleRole::ListBox || d.Role == TAccessibleRole::Menu;
   const std::size_t at = Tree.Nodes.size();
   Tree.Nodes.push_back(node);
   std::vector<std::uint32_t> children;
@@ -139,11 +146,13 @@ void TFormAccessibility::AddNode(AtspiTree& Tree, const TControl& Control, std::
     AtspiNode item;
     item.Id = ItemIdOf(&Control, static_cast<int>(i));
     item.Parent = node.Id;
-    item.Role = TAccessibleRole::ListItem;
+    item.Role = ItemRole(d.Role, d.Items[i]);
     item.Name = d.Items[i].Name;
     item.States = d.States * TAccessibleStates{asEnabled, asVisible, asShowing};
     item.States.Include(asSelectable);
     if (d.Items[i].Selected) item.States.Include(asSelected);
+    if (d.Items[i].Checkable) item.States.Include(asCheckable);
+    if (d.Items[i].Checked) item.States.Include(asChecked);
     item.Extents = node.Extents;
     children.push_back(item.Id);
     Tree.Nodes.push_back(std::move(item));

@@ -30,6 +30,9 @@ enum class TAccessibleRole : std::uint8_t {
   ListBox,       // chooses one of its items
   ListItem,      // an item of a list box (not a control: see TAccessibleItem)
   Label,         // text that describes something or shows a reading
+  Menu,          // a popup list of commands (a context menu)
+  MenuItem,      // an item of a menu (not a control: see TAccessibleItem)
+  CheckMenuItem, // an item of a menu that is on or off
 };
 
 enum TAccessibleState : std::uint8_t {
@@ -62,6 +65,8 @@ struct TAccessibleRange {
 struct TAccessibleItem {
   std::string Name;
   bool Selected = false;
+  bool Checkable = false;  // has an on/off state (a menu's check mark)
+  bool Checked = false;
 
   bool operator==(const TAccessibleItem&) const = default;
 };

@@ -55,6 +55,7 @@ void TPopupMenu::SetItems(std::vector<TPopupMenuItem> Value) {
     SetBounds(Left(), Top(), size.X, size.Y);
   }
   Invalidate();
+  AccessibleChanged();
 }
 
 int TPopupMenu::ItemHeight() const { return MeasureText("Ag", *Font()).Y + kItemPadding; }
@@ -129,12 +130,30 @@ void TPopupMenu::Highlight(int Index) {
   if (Index == FItemIndex) return;
   FItemIndex = Index;
   Invalidate();
+  AccessibleChanged();
 }
 
 void TPopupMenu::Choose(int Index) {
   if (Index < 0 || Index >= static_cast<int>(FItems.size())) return;
   Close(true);
   if (OnChoose) OnChoose(Index);
+}
+
+bool TPopupMenu::SelectAccessibleItem(int Index) {
+  if (!FOpen || Index < 0 || Index >= static_cast<int>(FItems.size())) return false;
+  Choose(Index);
+  return true;
+}
+
+void TPopupMenu::DescribeAccessible(TAccessibleDescription& Description) const {
+  TCustomControl::DescribeAccessible(Description);
+  Description.Role = TAccessibleRole::Menu;
+  Description.Items.clear();
+  for (int i = 0; i < static_cast<int>(FItems.size()); ++i)
+    Description.Items.push_back({.Name = FItems[static_cast<std::size_t>(i)].Caption,
+                                 .Selected = i == FItemIndex,
+                                 .Checkable = true,
+                                 .Checked = FItems[static_cast<std::size_t>(i)].Checked});
 }
 
 unsigned TPopupMenu::GetDialogCode() { return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTCHARS; }

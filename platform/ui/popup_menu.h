@@ -61,6 +61,8 @@ class TPopupMenu : public TCustomControl {
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseLeave() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // A screen reader's choice of an item chooses it, as Enter on it does.
+  bool SelectAccessibleItem(int Index) override;
 
   // The colours of the highlighted item and of the frame; the menu's face is Color, its text Font.
   TColor HighlightColor = clHighlight;
@@ -73,6 +75,8 @@ class TPopupMenu : public TCustomControl {
  protected:
   void Paint(TCanvas& Canvas) override;
   void VisibleChanged() override;
+  // A menu of its items, each with its check mark; the highlighted one is the selected one.
+  void DescribeAccessible(TAccessibleDescription& Description) const override;
 
  private:
   int ItemHeight() const;

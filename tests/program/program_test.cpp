@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <sstream>
@@ -540,6 +541,29 @@ TEST_F(Program, AScreenReaderReadsAndWorksTheWindowOverTheAccessibilityBus) {
   }
   EXPECT_TRUE(program->Running()) << program->ErrorOutput();
   EXPECT_EQ(reader.Tree(), before) << "a bad request changed the window";
+
+  // The context menu, opened from the keyboard, reads as a menu of check items with the timer in force
+  // checked, and its first item lit; Escape closes it.
+  const auto waitForTree = [&](const std::function<bool(const std::string&)>& Wanted) {
+    std::string tree;
+    for (int tries = 0; tries < 100 && !Wanted(tree = reader.Tree()); ++tries) std::this_thread::sleep_for(100ms);
+    return tree;
+  };
+  Xdotool({"key", "--window", FWindow, "shift+F10"});
+  const std::string menu =
+      waitForTree([](const std::string& Tree) { return Tree.find("check menu item|No sleep timer|") != std::string::npos; });
+  const std::string none = TreeLine(menu, "check menu item|No sleep timer|");
+  EXPECT_NE(none.find(",checked,"), std::string::npos) << menu;
+  EXPECT_NE(none.find("showing"), std::string::npos) << menu;
+  EXPECT_EQ(TreeLine(menu, "check menu item|Stop after 15 minutes|").find(",checked,"), std::string::npos) << menu;
+  EXPECT_NE(TreeLine(menu, "check menu item|Stop after 15 minutes|").find(",selected,"), std::string::npos) << menu;
+  EXPECT_NE(TreeLine(menu, "menu||").find(",focused,"), std::string::npos) << menu;
+  Xdotool({"key", "--window", FWindow, "Escape"});
+  const std::string closed = waitForTree([](const std::string& Tree) {
+    return Tree.find("check menu item|No sleep timer|") == std::string::npos ||
+           TreeLine(Tree, "check menu item|No sleep timer|").find("showing") == std::string::npos;
+  });
+  EXPECT_EQ(TreeLine(closed, "menu||").find("showing"), std::string::npos) << closed;
 
   // The focus moved to the level by the screen reader; the start button's new name announced.
   EXPECT_EQ(reader.Busctl({"call", app, slider, "org.a11y.atspi.Component", "GrabFocus"}).Output, "b true");

@@ -175,4 +175,28 @@ TEST_F(PopupMenuTest, ItPaintsAboveTheControlsWithTheLitItemInTheHighlightColour
 }
 
 }  // namespace
+TEST_F(PopupMenuTest, AScreenReaderReadsAMenuOfCheckItemsWithTheLitOneSelectedAndChoosesThroughIt) {
+  key(VK_APPS);
+  ASSERT_TRUE(menu->IsOpen());
+  key(VK_DOWN);
+  const TAccessibleDescription d = menu->Accessible();
+  EXPECT_EQ(d.Role, TAccessibleRole::Menu);
+  EXPECT_TRUE(d.States.Contains(asShowing));
+  EXPECT_TRUE(d.States.Contains(asFocused));
+  const std::vector<TAccessibleItem> expected{{.Name = "One", .Checkable = true},
+                                              {.Name = "Two", .Selected = true, .Checkable = true, .Checked = true},
+                                              {.Name = "Three", .Checkable = true}};
+  EXPECT_EQ(d.Items, expected);
+
+  EXPECT_FALSE(menu->SelectAccessibleItem(3));
+  EXPECT_FALSE(menu->SelectAccessibleItem(-1));
+  EXPECT_TRUE(menu->IsOpen());
+  EXPECT_TRUE(menu->SelectAccessibleItem(2));
+  EXPECT_FALSE(menu->IsOpen());
+  EXPECT_EQ(chosen, std::vector<int>{2});
+  EXPECT_TRUE(A->Focused());
+  EXPECT_FALSE(menu->SelectAccessibleItem(0)) << "a closed menu chooses nothing";
+  EXPECT_EQ(chosen, std::vector<int>{2});
+}
+
 }  // namespace sib::test
