@@ -28,9 +28,7 @@ TEST_F(Program, ASecondStartHandsItsOptionsToTheWindowThatRunsRaisesItAndEnds) {
   BusClient client(bus.Address());
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> first = Start(folder.Path(), sound, bus.Address());
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << first->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << first->ErrorOutput();
   ASSERT_EQ(client.WaitForNameStartingWith("org.mpris.MediaPlayer2.sibilon", 30s), "org.mpris.MediaPlayer2.sibilon");
   Xdotool({"mousemove", "--sync", "0", "0"});
 

@@ -81,6 +81,13 @@ class Program : public ::testing::Test {
         ChildProcess::Options{.Argv = argv, .Environment = environment, .Folder = Folder});
   }
 
+  // Waits up to a minute for the program's window and keeps its id in FWindow; whether it came.
+  bool WaitForWindow() {
+    const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
+    if (id != 0) FWindow = std::to_string(id);
+    return id != 0;
+  }
+
   static void Xdotool(std::vector<std::string> Args) {
     Args.insert(Args.begin(), "xdotool");
     ASSERT_EQ(RunProgram(Args).exitCode, 0) << Args[1];

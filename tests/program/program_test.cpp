@@ -56,9 +56,7 @@ TEST_F(Program, PlaysTheChosenNoiseAtTheChosenLevelUntilStoppedAndExitsCleanly) 
   MonitorRecorder recorder(sound);
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
 
   // At start: Pink Noise chosen, the level at its middle, "050", "Start Noise" on silver, and silence.
@@ -182,9 +180,7 @@ TEST_F(Program, AMissingRecordingIsShownAndTheProgramEndsWithOneOnceTheBoxIsClos
   SoundServer sound;
   RecordingsFolder folder{"Brown.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
-  const unsigned long box = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(box, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(box);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   ASSERT_TRUE(program->WaitForErrorOutput("\n", 10s));
   // "<code> - <HEX>": the same number in decimal and in upper-case hexadecimal.
   const std::string errors = program->ErrorOutput();
@@ -218,9 +214,7 @@ TEST_F(Program, MediaKeysAndScriptsDriveTheWindowAndItsSoundOverTheSessionBus) {
   BusClient client(bus.Address());
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, bus.Address());
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   ASSERT_EQ(client.WaitForNameStartingWith("org.mpris.MediaPlayer2.sibilon", 30s), "org.mpris.MediaPlayer2.sibilon");
   Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
   const auto playerctl = [&](std::vector<std::string> Args) {
@@ -408,9 +402,7 @@ TEST_F(Program, AScreenReaderReadsAndWorksTheWindowOverTheAccessibilityBus) {
       << "the accessibility bus did not start";
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, bus.Address());
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   const ScreenReader reader(bus);
   const auto heard = [&](std::size_t From, const std::vector<std::int16_t>& Recording) {
     const std::size_t begin = From + MonitorRecorder::FramesOf(500ms);

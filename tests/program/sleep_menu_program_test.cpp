@@ -98,9 +98,7 @@ TEST_F(SleepMenu, TheMenuOpensAtThePointerOrTheFocusMovesWithKeysAndClosesOnEsca
   MonitorRecorder recorder(sound);
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound);
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
 
   // A right click on the panel: the menu's corner at the pointer, nothing chosen, the time in force
   // ("No sleep timer") checked.
@@ -185,9 +183,7 @@ TEST_F(SleepMenu, TheMenuIsDrawnAtTwiceTheSizeOnADisplayOfTwiceTheDensity) {
   SoundServer sound;
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, kNoBus, {}, {}, dense.Display());
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   // The window once it is drawn: two screenshots alike, not black.
   Png before = Screenshot("program_menu_2x_before.png");
   ASSERT_EQ(before.width, 2 * 471);
@@ -236,9 +232,7 @@ TEST_F(SleepMenu, TheSleepTimerStartsTheNoiseFadesItOutAndStopsAndAStopOrNoSleep
   WriteLevelRecording(folder.Path());
   std::unique_ptr<ChildProcess> program =
       Start(folder.Path(), sound, kNoBus, {}, {"SIB_TEST_SLEEP_CLOCK_SCALE=" + std::to_string(kClockScale)});
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   const TPoint pointer{40, 40};
   input.RightClick(pointer);
   const auto itemAt = [&](int Index) { return sleep.Menu().ClientToForm(Middle(sleep.Menu().ItemRect(Index))); };

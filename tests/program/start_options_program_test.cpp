@@ -101,9 +101,7 @@ TEST_F(Program, StartOptionsPlayTheChosenNoiseAtTheChosenLevelFromTheStartAndThe
   MonitorRecorder recorder(sound);
   RecordingsFolder folder{"Brown.wav", "Pink.wav", "White.wav"};
   std::unique_ptr<ChildProcess> program = Start(folder.Path(), sound, kNoBus, {"--play", "--noise", "white", "--level", "30"});
-  const unsigned long id = WaitForWindowNamed("Sibilon", 60000);
-  ASSERT_NE(id, 0u) << program->ErrorOutput();
-  FWindow = std::to_string(id);
+  ASSERT_TRUE(WaitForWindow()) << program->ErrorOutput();
   Xdotool({"mousemove", "--sync", "0", "0"});  // the pointer away from the window
 
   // Sound from the start, with no click: the white recording at 30 × 0.002.
